@@ -1,0 +1,36 @@
+/*
+ * Dispatch of Expat events to script callbacks, used by every event
+ * handler. During a parse step the script stack of the running Parse call
+ * holds: 1 the parser object (self), 2 the text or nil, 3 the callback table.
+ *
+ * A handler follows one pattern:
+ *
+ *     ParserRecord *record = static_cast<ParserRecord *>(userData);
+ *     if (!fetchCallback(record, "comment"))
+ *       return;
+ *     host::lua_pushstring(record->scriptState, data);
+ *     callCallback(record, 1, 0);
+ */
+#ifndef VELLORAN_PARSER_DISPATCH_H
+#define VELLORAN_PARSER_DISPATCH_H
+
+#include "parser/record.h"
+
+/* Delivers pending merged text, then looks up key in the callback table.
+   Returns 1 with the callback and self pushed, or 0 with nothing pushed
+   (no callback, a callback switched off with 0, or PSTATE_ERROR). A value
+   that is not a function defers "XML callback \"%s\" is not a function!". */
+int fetchCallback(ParserRecord *record, const char *key);
+
+/* Delivers the text collected in charBuffer (record in PSTATE_COLLECTING). */
+void flushCharData(ParserRecord *record);
+
+/* The call step: calls the fetched callback with self and the nargs event
+   arguments pushed after it, in protected mode. A failure is kept in the
+   record (PSTATE_ERROR). Returns the protected call's status. */
+int callCallback(ParserRecord *record, int nargs, int nresults);
+
+/* The character-data event with its merging rule. */
+void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length);
+
+#endif

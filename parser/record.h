@@ -1,0 +1,57 @@
+/*
+ * The record behind every parser object, its states, and the operations
+ * that create, close and check it.
+ */
+#ifndef VELLORAN_PARSER_RECORD_H
+#define VELLORAN_PARSER_RECORD_H
+
+#include <expat.h>
+
+#include "host/abi.h"
+
+#define PARSER_METATABLE "xml.vlp.parser"
+
+enum ParserState {
+  PSTATE_NOT_STARTED = 0, /* created; no parse step has run yet */
+  PSTATE_PARSING = 1,     /* a parse step has begun; no merged text pending */
+  PSTATE_FINISHED = 2,    /* the final chunk has been parsed */
+  PSTATE_ERROR = 3,       /* a callback failed: later callbacks are skipped */
+  PSTATE_COLLECTING = 4   /* character data are being collected in charBuffer */
+};
+
+struct ParserRecord {
+  lua_State *scriptState;  /* state of the Parse call in progress */
+  XML_Parser expatParser;  /* null once closed */
+  int32_t callbackRef;     /* registry reference to the callback table, or -1 */
+  int32_t parseState;      /* a ParserState */
+  luaL_Buffer *charBuffer; /* merged text; lives in the running parse step's frame */
+  int32_t mergeCharData;   /* nonzero: consecutive character data become one call */
+  int32_t callbackError;   /* in PSTATE_ERROR: what the parse step raises (see below) */
+
+  /* The "%s" text of a registered error kept in callbackError, or null when
+     callbackError is the status of a failed protected call. Errors found
+     inside Expat handlers are kept here and raised once XML_Parse has
+     returned, so that no error ever unwinds through Expat. */
+  const char *errorArgument;
+  /* Nonzero while this record's Expat parser is inside XML_Parse: a parse
+     step on the same object from one of its own callbacks is refused. */
+  int32_t running;
+};
+
+/* Pushes a new parser object (userdata with the parser metatable) and
+   returns its record: no Expat parser, no callback table, not started. */
+ParserRecord *createParserRecord(lua_State *L);
+
+/* Releases the callback table reference and the Expat parser. Harmless on a
+   closed record; leaves parseState as it is. */
+void closeParserRecord(lua_State *L, ParserRecord *record);
+
+/* Argument 1 as an open parser object. Returns 0 and sets *record, or the
+   id of "Expat parser expected!" / "Parser is closed!". */
+int checkParserArg(lua_State *L, ParserRecord **record);
+
+/* Keeps a registered error (with its "%s" text) to be raised by the parse
+   step once Expat has returned; later callbacks of the step are skipped. */
+void deferError(ParserRecord *record, int errorId, const char *argument);
+
+#endif

@@ -1,0 +1,1 @@
+// The stand-in host library; filled by the host loader and services.
