@@ -103,6 +103,12 @@ MemoryStats memoryStats() {
   return stats;
 }
 
+void visitMemoryTags(void (*visit)(void *context, const char *tag, size_t bytes), void *context) {
+  for (const auto &entry : tags)
+    if (entry.second.blocks > 0)
+      visit(context, entry.first.c_str(), entry.second.bytes);
+}
+
 void resetMemoryPeak() {
   peakBytes = liveBytes;
 }

@@ -30,6 +30,10 @@ struct MemoryStats {
 };
 MemoryStats memoryStats();
 
+/* Calls visit for every tag with live blocks, in name order, without
+   copying anything (so the visitor may raise a script error). */
+void visitMemoryTags(void (*visit)(void *context, const char *tag, size_t bytes), void *context);
+
 /* Restarts the peak from the current live bytes. */
 void resetMemoryPeak();
 
