@@ -3,6 +3,7 @@
  * script.cpp, which raises the error a command names by its result.
  */
 #include "velloran/binding.h"
+#include "velloran/table_serializer.h"
 #include "velloran/script.h"
 #include "velloran/services.h"
 
@@ -92,6 +93,10 @@ int help(lua_State *L) {
 const luaL_Reg velloranFunctions[] = {
     {"memory", memory},
     {"help", help},
+    {"SerializeTable", SerializeTable},
+    {"DeserializeTable", DeserializeTable},
+    {"WriteTable", WriteTable},
+    {"ReadTable", ReadTable},
     {nullptr, nullptr},
 };
 
