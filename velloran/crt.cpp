@@ -48,9 +48,16 @@ int stricmp(const char *a, const char *b) {
   return lowerAscii(*p) - lowerAscii(*q);
 }
 
-/* Lua 5.1's number format (LUA_NUMBER_FMT). */
+/* Lua 5.1's number format (LUA_NUMBER_FMT, "%.14g") when it reads back as
+   the same number; otherwise the fewest further digits that do, so that a
+   number saved as text is never changed (0.1 + 0.2 needs 17 digits). */
 void numberToString(char buffer[NUMBER_TEXT_SIZE], double value) {
-  snprintf(buffer, NUMBER_TEXT_SIZE, "%.14g", value);
+  for (int digits = 14; digits < 17; digits++) {
+    snprintf(buffer, NUMBER_TEXT_SIZE, "%.*g", digits, value);
+    if (strtod(buffer, nullptr) == value)
+      return;
+  }
+  snprintf(buffer, NUMBER_TEXT_SIZE, "%.17g", value);
 }
 
 } // namespace velloran

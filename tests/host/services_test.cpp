@@ -1,5 +1,6 @@
 // The host's non-script services, called through the services table as the
 // plugin calls them.
+#include <stdlib.h>
 #include <string.h>
 
 #include <string>
@@ -241,11 +242,13 @@ TEST(Crt, StricmpNumberFormatAndLibraryRoutines) {
                  {-0.5, "-0.5"},
                  {1e100, "1e+100"},
                  {0.1, "0.1"},
-                 {123456789012345678.0, "1.2345678901235e+17"},
-                 {1.0 / 3, "0.33333333333333"}};
+                 {0.1 + 0.2, "0.30000000000000004"},
+                 {123456789012345678.0, "1.2345678901234568e+17"},
+                 {1.0 / 3, "0.33333333333333331"}};
   for (const auto &n : numbers) {
     num(text, n.value);
     EXPECT_STREQ(text, n.text);
+    EXPECT_EQ(strtod(text, nullptr), n.value) << "the text reads back as the same number";
   }
   auto toLong = service<StrtolFunc>(HOST_CRT_SERVICES, CRT_STRTOL);
   char *end;
