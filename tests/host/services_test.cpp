@@ -244,7 +244,7 @@ TEST(Crt, StricmpNumberFormatAndLibraryRoutines) {
                  {0.1, "0.1"},
                  {0.1 + 0.2, "0.30000000000000004"},
                  {123456789012345678.0, "1.2345678901234568e+17"},
-                 {1.0 / 3, "0.33333333333333331"}};
+                 {1.0 / 3, "0.3333333333333333"}};
   for (const auto &n : numbers) {
     num(text, n.value);
     EXPECT_STREQ(text, n.text);
