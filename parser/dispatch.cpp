@@ -28,7 +28,21 @@ int fetchCallback(ParserRecord *record, const char *key) {
 }
 
 int callCallback(ParserRecord *record, int nargs, int nresults) {
-  int status = host::lua_pcall(record->scriptState, nargs + 1, nresults, 0);
+  /* A callback may run the parse step of a child object on this record. If
+     the script engine breaks that step off, the step cannot put back what
+     it changed here: this call does, and drops text that the broken step
+     was collecting in its own (now gone) frame. */
+  lua_State *L = record->scriptState;
+  luaL_Buffer *buffer = record->charBuffer;
+  ParserRecord *step = record->stepRecord;
+  step->callbackDepth++;
+  int status = host::lua_pcall(L, nargs + 1, nresults, 0);
+  step->callbackDepth--;
+  record->scriptState = L;
+  record->charBuffer = buffer;
+  record->stepRecord = step;
+  if (record->parseState == PSTATE_COLLECTING)
+    record->parseState = PSTATE_PARSING;
   if (status != 0)
     deferError(record, status, nullptr);
   return status;

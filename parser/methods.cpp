@@ -40,12 +40,14 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   auto *events = static_cast<ParserRecord *>(XML_GetUserData(record->expatParser));
   lua_State *savedState = events->scriptState;
   luaL_Buffer *savedBuffer = events->charBuffer;
+  ParserRecord *savedStep = events->stepRecord;
 
   record->parseState = PSTATE_PARSING;
   record->scriptState = L;
   record->charBuffer = &buffer;
   events->scriptState = L;
   events->charBuffer = &buffer;
+  events->stepRecord = record;
 
   host::lua_settop(L, ARG_VALUE);
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
@@ -60,6 +62,7 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   if (events != record) {
     events->scriptState = savedState;
     events->charBuffer = savedBuffer;
+    events->stepRecord = savedStep;
   }
   if (record->parseState == PSTATE_ERROR) {
     if (record->errorArgument)
@@ -102,6 +105,14 @@ int Free(lua_State *L) {
   auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, ARG_SELF, PARSER_METATABLE));
   if (!record)
     return errorIds[ERR_PARSER_EXPECTED];
+  /* A step broken off by the script engine left Expat midway: close the
+     object without parsing. A step still running (Free called from one of
+     the object's own callbacks) is refused. */
+  if (isBroken(record)) {
+    closeParserRecord(L, record);
+    record->running = 0;
+    return 0;
+  }
   if (record->running)
     return errorIds[ERR_INVALID_STATE];
   /* An unfinished parse gets its final chunk first; a closed object (a

@@ -14,6 +14,8 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->callbackError = 0;
   record->errorArgument = nullptr;
   record->running = 0;
+  record->callbackDepth = 0;
+  record->stepRecord = record;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;
@@ -33,7 +35,13 @@ int checkParserArg(lua_State *L, ParserRecord **record) {
     return errorIds[ERR_PARSER_EXPECTED];
   if (!(*record)->expatParser)
     return errorIds[ERR_PARSER_CLOSED];
+  if (isBroken(*record))
+    return errorIds[ERR_INVALID_STATE];
   return 0;
+}
+
+bool isBroken(const ParserRecord *record) {
+  return record->running > 0 && record->callbackDepth == 0;
 }
 
 void deferError(ParserRecord *record, int errorId, const char *argument) {

@@ -36,6 +36,14 @@ struct ParserRecord {
   /* Nonzero while this record's Expat parser is inside XML_Parse: a parse
      step on the same object from one of its own callbacks is refused. */
   int32_t running;
+  /* Script callbacks now running inside this record's parse step. While a
+     step runs, its handlers sit between callbacks only when an error of the
+     script engine itself (not of a callback) has unwound the step through
+     Expat: see isBroken. */
+  int32_t callbackDepth;
+  /* The record whose parse step feeds this record's events now: itself, or
+     a child object parsing an external entity. Set by the parse step. */
+  struct ParserRecord *stepRecord;
 };
 
 /* Pushes a new parser object (userdata with the parser metatable) and
@@ -46,8 +54,16 @@ ParserRecord *createParserRecord(lua_State *L);
    closed record; leaves parseState as it is. */
 void closeParserRecord(lua_State *L, ParserRecord *record);
 
-/* Argument 1 as an open parser object. Returns 0 and sets *record, or the
-   id of "Expat parser expected!" / "Parser is closed!". */
+/* True when a parse step of this record was broken off: an error raised by
+   the script engine inside an Expat handler (outside the protected call of
+   a callback) unwound XML_Parse. Expat's state is then no longer sound, so
+   only Free (which then closes without parsing) and __gc accept the
+   object. Inside its own callbacks a running record is not broken. */
+bool isBroken(const ParserRecord *record);
+
+/* Argument 1 as an open, sound parser object. Returns 0 and sets *record,
+   or the id of "Expat parser expected!" / "Parser is closed!" / "Invalid
+   parser state!" (a broken parse step). */
 int checkParserArg(lua_State *L, ParserRecord **record);
 
 /* Keeps a registered error (with its "%s" text) to be raised by the parse

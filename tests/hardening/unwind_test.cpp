@@ -1,0 +1,81 @@
+// Errors of the script engine itself inside an Expat handler: they unwind
+// through Expat, and the parser object that was parsing must refuse
+// everything but Free and the collector afterwards, without touching the
+// half-run Expat parser or the frame of the step that is gone.
+#include "tests/lua_test.h"
+
+namespace {
+
+using Unwind = LuaTest;
+
+// A callback table whose lookups run script code: the handler for
+// "characterdata" is registered at creation, and once armed every lookup
+// raises inside the handler, outside any protected call of a callback.
+static const char *const RAISING_TABLE = R"(
+  function raisingTable(keys)
+    local state = {armed = false}
+    local t = setmetatable({}, {__index = function(_, k)
+      if state.armed then error("index failed: " .. k) end
+      return keys[k]
+    end})
+    return t, state
+  end
+)";
+
+TEST_F(Unwind, BrokenStepLeavesOnlyFree) {
+  lua(RAISING_TABLE);
+  lua(R"(
+    for _, merge in ipairs{0, 1} do
+      local t, state = raisingTable({characterdata = function() end})
+      local p = xml.CreateParser(t, nil, merge)
+      state.armed = true
+      -- a text that nothing else refers to, so that the collector may free it
+      expectError("index failed: characterdata", p.Parse, p, "<a>" .. string.rep("x", 5000) .. "</a>")
+      state.armed = false
+      collectgarbage()
+      for _, m in ipairs{"GetPosition", "GetError", "Stop", "GetBase", "GetCallbacks"} do
+        expectError("Invalid parser state!", p[m], p)
+      end
+      expectError("Invalid parser state!", p.Parse, p, "<b/>")
+      expectError("Invalid parser state!", p.Parse, p)
+      expectError("Invalid parser state!", p.SetBase, p, "base")
+      expectError("Invalid parser state!", p.SetEncoding, p, "UTF-8")
+      p:Free() -- closes without parsing
+      expectError("Parser is closed!", p.GetPosition, p)
+      p:Free()
+    end
+  )");
+}
+
+TEST_F(Unwind, BrokenObjectLeftToTheCollector) {
+  lua(RAISING_TABLE);
+  lua(R"(
+    do
+      local t, state = raisingTable({characterdata = function() end})
+      local p = xml.CreateParser(t)
+      state.armed = true
+      expectError("index failed", p.Parse, p, "<a>text</a>")
+    end
+    collectgarbage() collectgarbage()
+  )");
+}
+
+TEST_F(Unwind, MethodsStillWorkInsideOwnCallbacks) {
+  lua(R"(
+    local seen = {}
+    local p
+    p = xml.CreateParser({characterdata = function(self, s)
+      local line, col, pos = self:GetPosition()
+      seen[#seen + 1] = table.concat({line, col, pos, tostring(self:GetError()),
+                                      tostring(self:GetBase())}, ",")
+      assert(self:GetCallbacks().characterdata)
+      expectError("Invalid parser state!", self.Free, self)
+    end}, nil, 0)
+    p:SetBase("b")
+    eq(p:Parse("<a>xy</a>"), 1)
+    eq(seen[1], "1,4,4,nil,b")
+    p:Free()
+  )");
+}
+
+} // namespace
