@@ -13,6 +13,8 @@ packages=(
   libgtest-dev
   python3
   binutils
+  clang
+  libclang-rt-14-dev
 )
 
 missing=()
