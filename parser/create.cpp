@@ -1,0 +1,106 @@
+/*
+ * xml.CreateParser and the collector hook of parser objects.
+ */
+#include "events/handlers.h"
+#include "host/numbers.h"
+#include "host/services.h"
+#include "parser/commands.h"
+#include "parser/record.h"
+#include "plugin/errors.h"
+
+namespace {
+
+enum { ARG_CALLBACKS = 1, ARG_SEPARATOR = 2, ARG_MERGE = 3 };
+
+/* Whether the callback table (argument 1) holds a non-nil value under name. */
+bool hasCallbackKey(lua_State *L, const char *name) {
+  host::lua_pushstring(L, name);
+  host::lua_gettable(L, ARG_CALLBACKS);
+  bool present = host::lua_type(L, -1) != LUA_TNIL;
+  host::lua_settop(L, -2);
+  return present;
+}
+
+/* A readable name for the key on top of the stack. Keys without a text
+   form are named by their type. */
+const char *keyText(lua_State *L) {
+  switch (host::lua_type(L, -1)) {
+  case LUA_TSTRING:
+  case LUA_TNUMBER:
+    return host::lua_tostring(L, -1);
+  case LUA_TBOOLEAN:
+    return "<boolean>";
+  case LUA_TTABLE:
+    return "<table>";
+  case LUA_TFUNCTION:
+    return "<function>";
+  case LUA_TUSERDATA:
+  case LUA_TLIGHTUSERDATA:
+    return "<userdata>";
+  case LUA_TTHREAD:
+    return "<thread>";
+  default:
+    return "<unknown>";
+  }
+}
+
+/* Returns 0 when every key of the table is a callback key, else the id of
+   "Invalid key" with the first bad key named. */
+int validateKeys(lua_State *L) {
+  host::lua_pushnil(L);
+  while (host::lua_next(L, ARG_CALLBACKS)) {
+    host::lua_settop(L, -2); /* the value */
+    if (host::lua_type(L, -1) != LUA_TSTRING ||
+        host::luaL_findstring(host::lua_tostring(L, -1), callbackKeys) < 0) {
+      host::SetErrorArgument(keyText(L));
+      return errorIds[ERR_INVALID_KEY];
+    }
+  }
+  return 0;
+}
+
+void registerHandlers(lua_State *L, XML_Parser parser) {
+  for (const HandlerRow *row = handlerRows; row->keys[0]; row++)
+    if (hasCallbackKey(L, row->keys[0]) || (row->keys[1] && hasCallbackKey(L, row->keys[1])))
+      row->install(parser);
+}
+
+} // namespace
+
+namespace parser {
+
+int CreateParser(lua_State *L) {
+  const char *separator = host::luaL_optlstring(L, ARG_SEPARATOR, "", nullptr);
+  lua_Number merge = host::luaL_optnumber(L, ARG_MERGE, 1);
+
+  ParserRecord *record = createParserRecord(L);
+  record->mergeCharData = saturateToInt32(merge);
+  /* Only the separator's first character counts; none means no namespaces. */
+  record->expatParser =
+      XML_ParserCreate_MM(nullptr, host::expatMemory(), separator[0] ? separator : nullptr);
+  if (!record->expatParser)
+    return errorIds[ERR_PARSER_CREATE];
+
+  host::luaL_checktype(L, ARG_CALLBACKS, LUA_TTABLE);
+  if (!hasCallbackKey(L, "_nonstrict")) {
+    int error = validateKeys(L);
+    if (error)
+      return error;
+  }
+
+  host::lua_pushvalue(L, ARG_CALLBACKS);
+  record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  XML_SetUserData(record->expatParser, record);
+  registerHandlers(L, record->expatParser);
+  return 1; /* the object, still on top */
+}
+
+int Collect(lua_State *L) {
+  auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, 1, PARSER_METATABLE));
+  if (!record)
+    return errorIds[ERR_PARSER_EXPECTED];
+  closeParserRecord(L, record);
+  return 0;
+}
+
+} // namespace parser

@@ -1,0 +1,178 @@
+/*
+ * The methods of parser objects, and the parse step that Parse and Free
+ * share.
+ */
+#include <limits.h>
+
+#include "host/services.h"
+#include "parser/commands.h"
+#include "parser/dispatch.h"
+#include "parser/record.h"
+#include "plugin/errors.h"
+
+namespace {
+
+enum { ARG_SELF = 1, ARG_VALUE = 2 };
+
+/* XML_Parse takes an int length: longer texts go in pieces of this size. */
+const size_t PIECE_SIZE = 1u << 30;
+
+XML_Status feedExpat(XML_Parser parser, const char *text, size_t length) {
+  if (!text)
+    return XML_Parse(parser, nullptr, 0, XML_TRUE);
+  XML_Status status;
+  do {
+    size_t piece = length < PIECE_SIZE ? length : PIECE_SIZE;
+    status = XML_Parse(parser, text, static_cast<int>(piece), XML_FALSE);
+    text += piece;
+    length -= piece;
+  } while (length > 0 && status == XML_STATUS_OK);
+  return status;
+}
+
+/* The parse step: feeds one chunk (null text: the final one), delivers
+   what was merged, raises a kept callback error, else pushes 1 or 0.
+   The events of a child parser go to its parent's record; for the length
+   of this step that record collects into this step's buffer and is flushed
+   before the step returns, so nothing collected here outlives the frame. */
+int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t length) {
+  luaL_Buffer buffer;
+  auto *events = static_cast<ParserRecord *>(XML_GetUserData(record->expatParser));
+  lua_State *savedState = events->scriptState;
+  luaL_Buffer *savedBuffer = events->charBuffer;
+
+  record->parseState = PSTATE_PARSING;
+  record->scriptState = L;
+  record->charBuffer = &buffer;
+  events->scriptState = L;
+  events->charBuffer = &buffer;
+
+  host::lua_settop(L, ARG_VALUE);
+  host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
+
+  record->running++;
+  XML_Status status = feedExpat(record->expatParser, text, length);
+  record->running--;
+
+  if (events->parseState == PSTATE_COLLECTING)
+    flushCharData(events);
+  if (events != record) {
+    events->scriptState = savedState;
+    events->charBuffer = savedBuffer;
+  }
+  if (record->parseState == PSTATE_ERROR) {
+    if (record->errorArgument)
+      host::SetErrorArgument(record->errorArgument);
+    host::RaiseError(L, record->callbackError);
+  }
+  if (!text)
+    record->parseState = PSTATE_FINISHED;
+  host::lua_pushnumber(L, status == XML_STATUS_OK ? 1 : 0);
+  return 1;
+}
+
+void pushPosition(lua_State *L, XML_Parser parser) {
+  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentLineNumber(parser)));
+  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentColumnNumber(parser)) + 1);
+  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentByteIndex(parser)) + 1);
+}
+
+} // namespace
+
+namespace parser {
+
+int Parse(lua_State *L) {
+  size_t length = 0;
+  const char *text = host::luaL_optlstring(L, ARG_VALUE, nullptr, &length);
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  /* A parser cannot be fed from inside its own callbacks. */
+  if (record->running)
+    return errorIds[ERR_INVALID_STATE];
+  if (record->parseState == PSTATE_FINISHED && text) {
+    host::lua_pushnumber(L, 0);
+    return 1;
+  }
+  return parseChunk(L, record, text, length);
+}
+
+int Free(lua_State *L) {
+  auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, ARG_SELF, PARSER_METATABLE));
+  if (!record)
+    return errorIds[ERR_PARSER_EXPECTED];
+  if (record->running)
+    return errorIds[ERR_INVALID_STATE];
+  /* An unfinished parse gets its final chunk first; a closed object (a
+     child kept past its callback) has nothing left to finish. */
+  if (record->parseState != PSTATE_FINISHED && record->expatParser)
+    parseChunk(L, record, nullptr, 0);
+  closeParserRecord(L, record);
+  return 0;
+}
+
+int Stop(lua_State *L) {
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  host::lua_pushnumber(L, XML_StopParser(record->expatParser, XML_FALSE) == XML_STATUS_OK ? 1 : 0);
+  return 1;
+}
+
+int GetPosition(lua_State *L) {
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  pushPosition(L, record->expatParser);
+  return 3;
+}
+
+int GetError(lua_State *L) {
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  /* Expat has no message for "no error": that pushes nil. */
+  host::lua_pushstring(L, XML_ErrorString(XML_GetErrorCode(record->expatParser)));
+  pushPosition(L, record->expatParser);
+  return 4;
+}
+
+int SetEncoding(lua_State *L) {
+  const char *encoding = host::luaL_checklstring(L, ARG_VALUE, nullptr);
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  if (record->parseState != PSTATE_NOT_STARTED)
+    return errorIds[ERR_INVALID_STATE];
+  if (XML_SetEncoding(record->expatParser, encoding) != XML_STATUS_OK)
+    return errorIds[ERR_GENERIC];
+  return 0;
+}
+
+int SetBase(lua_State *L) {
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  const char *base = host::luaL_checklstring(L, ARG_VALUE, nullptr);
+  if (XML_SetBase(record->expatParser, base) == XML_STATUS_ERROR)
+    return errorIds[ERR_GENERIC];
+  return 0;
+}
+
+int GetBase(lua_State *L) {
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  host::lua_pushstring(L, XML_GetBase(record->expatParser));
+  return 1;
+}
+
+int GetCallbacks(lua_State *L) {
+  ParserRecord *record;
+  if (int error = checkParserArg(L, &record))
+    return error;
+  host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
+  return 1;
+}
+
+} // namespace parser
