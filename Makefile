@@ -4,6 +4,8 @@
 #   make check   deps, build, all tests; then the same under ASan+UBSan
 #   make demo    run the main example
 
+MAKEFLAGS += --no-print-directory
+
 LUA ?= lua5.1
 JOBS ?= $(shell nproc)
 BUILD_DIR := build

@@ -50,12 +50,13 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   host::lua_settop(L, ARG_VALUE);
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
 
+  /* Until the step is over, callbacks cannot start another step on this
+     object or free it (Parse and Free refuse while running). */
   record->running++;
   XML_Status status = feedExpat(record->expatParser, text, length);
-  record->running--;
-
   if (events->parseState == PSTATE_COLLECTING)
     flushCharData(events);
+  record->running--;
   if (events != record) {
     events->scriptState = savedState;
     events->charBuffer = savedBuffer;

@@ -1,0 +1,80 @@
+// Runs Lua chunks in a fresh stand-in host with the plugin bound.
+#ifndef VELLORAN_TESTS_LUA_TEST_H
+#define VELLORAN_TESTS_LUA_TEST_H
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "velloran/host.h"
+
+// Helpers every chunk can use:
+//   log, cb = recorder(keys)   -- callbacks that append "key:args" to log
+//   joined(log)                -- the log with neighbouring text entries joined
+//   expectError(pattern, f, ...) -- f(...) must fail with a message holding pattern
+static const char *const LUA_PRELUDE = R"lua(
+local function describe(v)
+  if type(v) == "table" then
+    local keys = {}
+    for k, x in pairs(v) do keys[#keys + 1] = tostring(k) .. "=" .. tostring(x) end
+    table.sort(keys)
+    return "{" .. table.concat(keys, ",") .. "}"
+  end
+  return tostring(v)
+end
+function recorder(keys, log)
+  log = log or {}
+  local cb = {}
+  for _, key in ipairs(keys) do
+    cb[key] = function(self, ...)
+      local parts = {}
+      for i = 1, select("#", ...) do parts[#parts + 1] = describe((select(i, ...))) end
+      log[#log + 1] = key .. ":" .. table.concat(parts, ",")
+    end
+  end
+  return log, cb
+end
+function joined(log)
+  local out = {}
+  for _, e in ipairs(log) do
+    local last = out[#out]
+    if last and last:sub(1, 14) == "characterdata:" and e:sub(1, 14) == "characterdata:" then
+      out[#out] = last .. e:sub(15)
+    else
+      out[#out + 1] = e
+    end
+  end
+  return table.concat(out, "|")
+end
+function expectError(pattern, f, ...)
+  local ok, err = pcall(f, ...)
+  assert(not ok, "expected an error holding " .. pattern)
+  assert(string.find(tostring(err), pattern, 1, true),
+         "error '" .. tostring(err) .. "' does not hold '" .. pattern .. "'")
+  return err
+end
+function eq(a, b, what)
+  if a ~= b then
+    error((what or "value") .. ": expected " .. tostring(b) .. ", got " .. tostring(a), 2)
+  end
+end
+)lua";
+
+class LuaTest : public ::testing::Test {
+protected:
+  velloran::Host host{PLUGIN_PATH};
+
+  void SetUp() override {
+    ASSERT_TRUE(host.ok()) << host.error();
+    std::string message;
+    ASSERT_TRUE(host.run(LUA_PRELUDE, &message, "=prelude")) << message;
+  }
+
+  // Runs chunk; the test fails with the chunk's error message.
+  void lua(const std::string &chunk) {
+    std::string message;
+    EXPECT_TRUE(host.run(chunk, &message)) << message;
+  }
+};
+
+#endif

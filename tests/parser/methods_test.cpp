@@ -1,0 +1,153 @@
+// The parse step and the methods of parser objects: states, results,
+// positions and errors.
+#include "tests/lua_test.h"
+
+namespace {
+
+using Methods = LuaTest;
+
+TEST_F(Methods, NewParserPositionErrorAndBase) {
+  lua(R"(
+    local p = xml.CreateParser({})
+    local line, col, pos = p:GetPosition()
+    eq(line, 1) eq(col, 1) eq(pos, 0)
+    local msg, l2, c2, p2 = p:GetError()
+    eq(msg, nil) eq(l2, 1) eq(c2, 1) eq(p2, 0)
+    eq(p:GetBase(), nil)
+    p:SetBase("http://example.org/dir/")
+    eq(p:GetBase(), "http://example.org/dir/")
+  )");
+}
+
+TEST_F(Methods, FinishingAndFinishedStates) {
+  lua(R"(
+    local calls = 0
+    local p = xml.CreateParser({characterdata = function() calls = calls + 1 end})
+    eq(p:Parse("<a>x</a>", "ignored", 42), 1)
+    eq(p:Parse(), 1)
+    calls = 0
+    eq(p:Parse("<b>y</b>"), 0, "text after the end")
+    eq(calls, 0)
+    eq(p:GetError(), nil, "a finished parser keeps its earlier error state")
+    eq(p:Parse(), 0, "final chunk twice")
+    eq(p:GetError(), "parsing finished")
+  )");
+}
+
+TEST_F(Methods, EmptyChunkCountsAsAParseStep) {
+  lua(R"(
+    local p = xml.CreateParser({})
+    p:SetEncoding("ISO-8859-1")
+    eq(p:Parse(""), 1)
+    expectError("Invalid parser state!", p.SetEncoding, p, "UTF-8")
+    local q = xml.CreateParser({})
+    expectError("string expected", q.SetEncoding, q)
+  )");
+}
+
+TEST_F(Methods, SetEncodingTakesEffect) {
+  lua(R"(
+    local text
+    local p = xml.CreateParser({characterdata = function(self, s) text = s end})
+    p:SetEncoding("ISO-8859-1")
+    eq(p:Parse("<a>\233</a>"), 1)
+    eq(text, "\195\169", "Latin-1 e-acute arrives as UTF-8")
+    local q = xml.CreateParser({})
+    q:SetEncoding("no-such-encoding")
+    eq(q:Parse("<a/>"), 0)
+    eq(q:GetError(), "unknown encoding")
+  )");
+}
+
+TEST_F(Methods, XmlErrorsAreResultsWithPositions) {
+  lua(R"(
+    local p = xml.CreateParser({})
+    eq(p:Parse("<doc>\n  &undefined;</doc>"), 0)
+    local msg, line, col, pos = p:GetError()
+    eq(msg, "undefined entity")
+    eq(line, 2) eq(col, 3) eq(pos, 9)
+    eq(p:Parse("<more/>"), 0, "Expat keeps its error")
+  )");
+}
+
+TEST_F(Methods, StopFromACallbackAndBetweenChunks) {
+  lua(R"(
+    local seen = {}
+    local p
+    p = xml.CreateParser({characterdata = function(self, s)
+      seen[#seen + 1] = s
+      assert(rawequal(self, p))
+      eq(self:Stop(), 1)
+    end}, nil, 0)
+    eq(p:Parse("<a>one<b/>two</a>"), 0)
+    eq(p:GetError(), "parsing aborted")
+    eq(#seen, 1)
+
+    local q = xml.CreateParser({})
+    eq(q:Stop(), 1)
+    eq(q:Parse("<a/>"), 0)
+    eq(q:GetError(), "parsing finished")
+    eq(q:Stop(), 0)
+  )");
+}
+
+TEST_F(Methods, FreeFinishesThenCloses) {
+  lua(R"(
+    local got = {}
+    local p = xml.CreateParser({characterdata = function(self, s) got[#got + 1] = s end})
+    eq(p:Parse("<a>first"), 1)
+    eq(table.concat(got, "|"), "first", "text cut at the chunk end is delivered")
+    eq(p:Parse(" second"), 1)
+    eq(p:Free(), nil)
+    eq(table.concat(got, "|"), "first| second")
+    p:Free()  -- a second Free does nothing
+    for _, m in ipairs{"Parse", "GetPosition", "GetError", "GetBase", "GetCallbacks", "Stop"} do
+      expectError("Parser is closed!", p[m], p)
+    end
+    expectError("Parser is closed!", p.SetBase, p, "x")
+    expectError("Parser is closed!", p.SetEncoding, p, "UTF-8")
+
+    -- not well-formed at its end, never parsed: no error from Free
+    local q = xml.CreateParser({})
+    q:Parse("<open>")
+    q:Free()
+    xml.CreateParser({}):Free()
+
+    -- a finished parser is closed without calling anything
+    local calls = 0
+    local r = xml.CreateParser({characterdata = function() calls = calls + 1 end})
+    r:Parse("<a>t</a>") r:Parse()
+    calls = 0
+    r:Free()
+    eq(calls, 0)
+  )");
+}
+
+TEST_F(Methods, WrongSelfIsRefused) {
+  lua(R"(
+    local p = xml.CreateParser({})
+    for _, m in ipairs{"Free", "Parse", "GetPosition", "GetError", "GetBase", "GetCallbacks",
+                       "Stop", "SetBase"} do
+      expectError("Expat parser expected!", p[m], nil, "x")
+      expectError("Expat parser expected!", p[m], {}, "x")
+      expectError("Expat parser expected!", p[m], io.stdout, "x")
+    end
+    expectError("Expat parser expected!", p.SetEncoding, io.stdout, "x")
+    -- Parse checks its text before the object
+    expectError("string expected", p.Parse, nil, {})
+  )");
+}
+
+TEST_F(Methods, PositionsCountAcrossChunks) {
+  lua(R"(
+    local p = xml.CreateParser({})
+    local chunk = string.rep("\n", 1000000)
+    assert(p:Parse("<a>") == 1)
+    for i = 1, 5 do assert(p:Parse(chunk) == 1) end
+    assert(p:Parse("&bad;") == 0)
+    local msg, line, col, pos = p:GetError()
+    eq(line, 5000001) eq(col, 1) eq(pos, 5000004)
+  )");
+}
+
+} // namespace
