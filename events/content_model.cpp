@@ -105,8 +105,9 @@ static void convertChildren(lua_State *L, const XML_Content *top) {
       /* The node's array is stored at once and filled when its level is
          walked, so the fields keep their order. */
       host::lua_newtable(L); /* helper, array, node, children */
-      host::lua_pushvalue(L, -1);
-      setField(L, "children");
+      host::lua_pushstring(L, "children");
+      host::lua_pushvalue(L, -2);
+      host::lua_settable(L, -4);
       host::lua_pushvalue(L, -4);
       host::lua_pushvalue(L, -2);
       openLevel(L, &walk, node);

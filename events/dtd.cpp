@@ -122,7 +122,7 @@ int XMLCALL onExternalEntityRef(XML_Parser parser, const XML_Char *context, cons
     /* Raised by the parse step once Expat has returned; the 0 ends the
        parse here. */
     host::lua_settop(L, -4);
-    deferError(record, errorIds[ERR_PARSER_CREATE], "");
+    deferError(record, errorIds[ERR_PARSER_CREATE], nullptr);
     return 0;
   }
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);

@@ -5,11 +5,17 @@ local args = {...}
 if #args == 0 and arg then args = arg end
 local path = args[1] or "examples/library.xml"
 
--- Content types and quantifiers as the "elementdecl" callback reports them
--- (the plugin exports the same numbers as XML_CTYPE_* and XML_CQUANT_*).
-local typeNames = { [1] = "EMPTY", [2] = "ANY", [3] = "mixed", [4] = "name",
-                    [5] = "choice", [6] = "sequence" }
-local quantMarks = { [0] = "", [1] = "?", [2] = "*", [3] = "+" }
+-- Content types and quantifiers, by the numbers the "elementdecl" callback
+-- reports and the plugin exports as constants.
+local typeNames = {
+  [xml.XML_CTYPE_EMPTY] = "EMPTY", [xml.XML_CTYPE_ANY] = "ANY",
+  [xml.XML_CTYPE_MIXED] = "mixed", [xml.XML_CTYPE_NAME] = "name",
+  [xml.XML_CTYPE_CHOICE] = "choice", [xml.XML_CTYPE_SEQ] = "sequence",
+}
+local quantMarks = {
+  [xml.XML_CQUANT_NONE] = "", [xml.XML_CQUANT_OPT] = "?",
+  [xml.XML_CQUANT_REP] = "*", [xml.XML_CQUANT_PLUS] = "+",
+}
 
 local function label(node)
   local text = node.name or typeNames[node.type] or ("type " .. node.type)
@@ -41,7 +47,6 @@ local callbacks = {
           show(publicId) .. (hasSubset == 1 and "  (internal subset)" or ""))
   end,
   elementdecl = function(p, name, type, quantifier, children)
-    print()
     print("ELEMENT " .. name .. ": " .. label({ type = type, quantifier = quantifier }))
     if children then drawChildren(children, "  ") end
   end,
@@ -58,7 +63,6 @@ local callbacks = {
           show(publicId))
   end,
   enddoctypedecl = function(p)
-    print()
     print("end of DOCTYPE")
   end,
 }

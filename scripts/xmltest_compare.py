@@ -55,9 +55,12 @@ class Recorder:
     def attach(self, parser):
         parser.StartElementHandler = self.start
         parser.EndElementHandler = self.end
-        parser.CharacterDataHandler = self.text.append
+        parser.CharacterDataHandler = self.chars
         parser.ProcessingInstructionHandler = self.pi
         parser.ExternalEntityRefHandler = lambda *a: self.entity(parser, *a)
+
+    def chars(self, text):
+        self.text.append(text)
 
     def start(self, name, attributes):
         self.flush()
