@@ -2,8 +2,7 @@
 // result into the integer that Expat expects back.
 #include "events/callbacks.h"
 
-#include <stdint.h>
-
+#include "host/numbers.h"
 #include "host/services.h"
 #include "parser/dispatch.h"
 
@@ -33,11 +32,5 @@ void textEvent(void *userData, const char *key, const XML_Char *text, int length
 int popIntegerResult(lua_State *L) {
   lua_Number n = host::lua_tonumber(L, -1);
   host::lua_settop(L, -2);
-  if (n != n) /* NaN counts as no number */
-    return 0;
-  if (n >= static_cast<lua_Number>(INT32_MAX))
-    return INT32_MAX;
-  if (n <= static_cast<lua_Number>(INT32_MIN))
-    return INT32_MIN;
-  return static_cast<int>(n); /* the conversion truncates toward zero */
+  return saturateToInt32(n);
 }
