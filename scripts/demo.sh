@@ -2,4 +2,4 @@
 # The main example: shows the plugin at work in the stand-in host.
 set -euo pipefail
 build=${1:-build}
-"$build/velloran" "$build/xml.vlp"
+"$build/velloran" --commands

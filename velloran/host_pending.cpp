@@ -1,1 +1,0 @@
-// The stand-in host library; filled by the host loader and services.

@@ -1,0 +1,123 @@
+/*
+ * The script services that differ from the Lua API: the state-and-index
+ * lua_tostring, lua_newtable, the non-raising luaL_checkudata,
+ * luaL_findstring, RaiseError with the lua_pcall that feeds it, and the
+ * trampoline through which every plugin command is called.
+ */
+#include <string.h>
+
+#include "velloran/script.h"
+#include "velloran/slots.h"
+
+namespace velloran {
+
+namespace {
+
+/* Registry key of the error value of the last failed protected call. */
+char failedCallKey;
+/* True while that registry entry holds a value that RaiseError may raise. */
+bool failedCallKept;
+
+const int FIRST_ERROR_ID = 1000;
+
+/* Pushes the error that RaiseError(L, id) raises. */
+void pushRaisedError(lua_State *L, int id) {
+  size_t length;
+  const char *message = completeErrorMessage(id, &length);
+  if (message) {
+    lua_pushlstring(L, message, length);
+    return;
+  }
+  clearErrorArgument();
+  if (failedCallKept) {
+    /* The very value of the failed callback: a script sees its own error. */
+    failedCallKept = false;
+    lua_pushlightuserdata(L, &failedCallKey);
+    lua_rawget(L, LUA_REGISTRYINDEX);
+    lua_pushlightuserdata(L, &failedCallKey);
+    lua_pushboolean(L, 0);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    return;
+  }
+  lua_pushfstring(L, "unknown error %d raised by the plugin", id);
+}
+
+int trampoline(lua_State *L) {
+  CommandFunc command = reinterpret_cast<CommandFunc>(lua_touserdata(L, lua_upvalueindex(1)));
+  int result = command(L);
+  if (result >= 0 && result <= lua_gettop(L))
+    return result;
+  if (result >= FIRST_ERROR_ID)
+    raiseError(L, result);
+  return luaL_error(L, "plugin command returned %d results with %d values on the stack", result,
+                    lua_gettop(L));
+}
+
+} // namespace
+
+void prepareState(lua_State *L) {
+  lua_pushlightuserdata(L, &failedCallKey);
+  lua_pushboolean(L, 0);
+  lua_rawset(L, LUA_REGISTRYINDEX);
+  failedCallKept = false;
+}
+
+void pushCommand(lua_State *L, CommandFunc command) {
+  lua_pushlightuserdata(L, reinterpret_cast<void *>(command));
+  lua_pushcclosure(L, trampoline, 1);
+}
+
+const char *luaToString(lua_State *L, int index) {
+  return lua_tolstring(L, index, nullptr);
+}
+
+void luaNewTable(lua_State *L) {
+  lua_createtable(L, 0, 0);
+}
+
+/* lua_pcall that keeps the error value of a failed call for RaiseError.
+   Keeping it never raises: the registry entry exists already (see
+   prepareState), so storing into it allocates nothing. */
+int hostPcall(lua_State *L, int nargs, int nresults, int errfunc) {
+  int status = lua_pcall(L, nargs, nresults, errfunc);
+  if (status == 0 || !lua_checkstack(L, 2))
+    return status;
+  lua_pushlightuserdata(L, &failedCallKey);
+  lua_rawget(L, LUA_REGISTRYINDEX);
+  bool prepared = !lua_isnil(L, -1);
+  lua_pop(L, 1);
+  if (prepared) {
+    lua_pushlightuserdata(L, &failedCallKey);
+    lua_pushvalue(L, -2);
+    lua_rawset(L, LUA_REGISTRYINDEX);
+    failedCallKept = true;
+  }
+  return status;
+}
+
+void raiseError(lua_State *L, int id) {
+  pushRaisedError(L, id);
+  lua_error(L);
+  __builtin_unreachable();
+}
+
+void *checkUdata(lua_State *L, int index, const char *name) {
+  void *block = lua_touserdata(L, index);
+  if (!block || !lua_getmetatable(L, index))
+    return nullptr;
+  lua_getfield(L, LUA_REGISTRYINDEX, name);
+  bool same = lua_rawequal(L, -1, -2);
+  lua_pop(L, 2);
+  return same ? block : nullptr;
+}
+
+int findString(const char *name, const char *const list[]) {
+  if (!name || !list)
+    return -1;
+  for (int i = 0; list[i]; i++)
+    if (strcmp(list[i], name) == 0)
+      return i;
+  return -1;
+}
+
+} // namespace velloran
