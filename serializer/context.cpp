@@ -137,7 +137,8 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
   context->readFunc = readFunc;
   context->writeFunc = writeFunc;
   context->streamHandle = streamHandle;
-  if (!isKnownFormat(context->format)) {
+  /* A reading serializer needs its readFunc. */
+  if (!isKnownFormat(context->format) || (!readFunc && !writeFunc)) {
     host::FreeMem(context);
     return nullptr;
   }
