@@ -122,7 +122,12 @@ int buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value,
     if (!decodeBase64(node, value, failed))
       return 0;
   } else if (node->valueType == ITEM_STRING) {
-    char *text = node->charLength > 0 ? node->charData : nullptr;
+    char *text = nullptr;
+    if (node->charLength > 0) {
+      /* Terminated as a courtesy to the host; the length is what counts. */
+      text = node->charData;
+      text[node->charLength] = 0;
+    }
     if (!handOverText(context, value, text, node->charLength)) {
       *failed = 1;
       return 0;

@@ -98,11 +98,11 @@ static StringClass classifyString(SerializerContext *context, const char *data, 
 }
 
 static int writeEscaped(SerializerContext *context, const char *text) {
-  if (countSpecial(text, ESCAPE_TEXT) == 0)
-    return writeText(context, text, 0, 0);
   size_t size = escapedSize(text, ESCAPE_TEXT);
   if (size == SIZE_MAX)
     return 0;
+  if (size == strlen(text))
+    return writeText(context, text, 0, 0);
   char *escaped = static_cast<char *>(host::AllocMem(size + 1, 0, "estr"));
   if (!escaped)
     return 0;

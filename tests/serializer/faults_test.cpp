@@ -180,3 +180,42 @@ TEST(Faults, EntryPointsRefuseWhatTheyCannotUse) {
 }
 
 } // namespace
+
+namespace {
+
+// Texts whose escaped form would not fit in one write (more than 2^31-1
+// bytes) fail their item instead of overflowing the size arithmetic.
+TEST(Sizes, TextsTooLargeToEscapeFailTheirItem) {
+  std::string huge(358000000, '&'); // 6 bytes each when escaped
+  ItemValue value = {ITEM_STRING, &huge[0], static_cast<int32_t>(huge.size())};
+  ItemValue key = {ITEM_STRING, const_cast<char *>("big"), 3};
+  size_t before = liveBlocks();
+  velloran::resetMemoryPeak();
+  size_t base = velloran::memoryStats().bytes;
+
+  Stream s;
+  auto items = formatTags(FORMAT_ITEMS);
+  void *writer = plugin().InitSerializer(nullptr, writeStream, &s, items.data());
+  EXPECT_EQ(plugin().SerializeItem(writer, &key, &value), 0);
+  EXPECT_EQ(plugin().FreeSerializer(writer), 1);
+  EXPECT_LT(velloran::memoryStats().peak - base, 1024u * 1024) << "nothing huge was allocated";
+
+  Stream d;
+  auto indexed = formatTags(FORMAT_INDEXED);
+  writer = plugin().InitSerializer(nullptr, writeStream, &d, indexed.data());
+  double zero = 0;
+  ItemValue index = {ITEM_NUMBER, &zero, 8}, begin = {ITEM_TABLE, nullptr, 1},
+            end = {ITEM_TABLE, nullptr, 0};
+  ItemValue nameKey = {ITEM_STRING, const_cast<char *>("name"), 4},
+            name = {ITEM_STRING, const_cast<char *>("a"), 1},
+            textKey = {ITEM_STRING, const_cast<char *>("text"), 4};
+  EXPECT_EQ(plugin().SerializeItem(writer, &index, &begin), 1);
+  EXPECT_EQ(plugin().SerializeItem(writer, &nameKey, &name), 1);
+  EXPECT_EQ(plugin().SerializeItem(writer, &textKey, &value), 1);
+  EXPECT_EQ(plugin().SerializeItem(writer, &index, &end), 0) << "the tree cannot be written";
+  EXPECT_EQ(plugin().FreeSerializer(writer), 1);
+  EXPECT_EQ(d.data, "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n");
+  EXPECT_EQ(liveBlocks(), before);
+}
+
+} // namespace
