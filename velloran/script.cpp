@@ -13,8 +13,9 @@ namespace velloran {
 
 namespace {
 
-/* Registry key of the error value of the last failed protected call. */
-char failedCallKey;
+/* Registry key of the error value of the last failed protected call: a
+   negative integer, which luaL_ref never hands out. */
+const int FAILED_CALL_KEY = -0x564C; /* "VL" */
 /* True while that registry entry holds a value that RaiseError may raise. */
 bool failedCallKept;
 
@@ -32,11 +33,9 @@ void pushRaisedError(lua_State *L, int id) {
   if (failedCallKept) {
     /* The very value of the failed callback: a script sees its own error. */
     failedCallKept = false;
-    lua_pushlightuserdata(L, &failedCallKey);
-    lua_rawget(L, LUA_REGISTRYINDEX);
-    lua_pushlightuserdata(L, &failedCallKey);
+    lua_rawgeti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
     lua_pushboolean(L, 0);
-    lua_rawset(L, LUA_REGISTRYINDEX);
+    lua_rawseti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
     return;
   }
   lua_pushfstring(L, "unknown error %d raised by the plugin", id);
@@ -56,9 +55,8 @@ int trampoline(lua_State *L) {
 } // namespace
 
 void prepareState(lua_State *L) {
-  lua_pushlightuserdata(L, &failedCallKey);
   lua_pushboolean(L, 0);
-  lua_rawset(L, LUA_REGISTRYINDEX);
+  lua_rawseti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
   failedCallKept = false;
 }
 
@@ -77,19 +75,14 @@ void luaNewTable(lua_State *L) {
 
 /* lua_pcall that keeps the error value of a failed call for RaiseError.
    Keeping it never raises: the registry entry exists already (see
-   prepareState), so storing into it allocates nothing. */
+   prepareState), so storing into it allocates nothing, and the one copy
+   pushed fits in the stack that the failed call has just grown for its
+   own frame. */
 int hostPcall(lua_State *L, int nargs, int nresults, int errfunc) {
   int status = lua_pcall(L, nargs, nresults, errfunc);
-  if (status == 0 || !lua_checkstack(L, 2))
-    return status;
-  lua_pushlightuserdata(L, &failedCallKey);
-  lua_rawget(L, LUA_REGISTRYINDEX);
-  bool prepared = !lua_isnil(L, -1);
-  lua_pop(L, 1);
-  if (prepared) {
-    lua_pushlightuserdata(L, &failedCallKey);
-    lua_pushvalue(L, -2);
-    lua_rawset(L, LUA_REGISTRYINDEX);
+  if (status != 0) {
+    lua_pushvalue(L, -1);
+    lua_rawseti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
     failedCallKept = true;
   }
   return status;

@@ -1,0 +1,285 @@
+// The Host object, the library binding and the script services that differ
+// from the Lua API, exercised in a real script state.
+#include <string.h>
+
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "velloran/host.h"
+#include "velloran/script.h"
+#include "velloran/services.h"
+
+namespace {
+
+template <typename F> F script(int slot) {
+  return reinterpret_cast<F>(velloran::hostServices()->slot[HOST_SCRIPT_SERVICES][slot]);
+}
+template <typename F> F runtime(int slot) {
+  return reinterpret_cast<F>(velloran::hostServices()->slot[HOST_RUNTIME_SERVICES][slot]);
+}
+
+// Runs a chunk that must succeed.
+void mustRun(velloran::Host &host, const std::string &chunk) {
+  std::string message;
+  EXPECT_TRUE(host.run(chunk, &message)) << message;
+}
+
+// A failing chunk's message.
+std::string failure(velloran::Host &host, const std::string &chunk) {
+  std::string message;
+  EXPECT_FALSE(host.run(chunk, &message)) << chunk;
+  return message;
+}
+
+// What the plugin's callback dispatch does: call the script function in
+// protected mode through the host, and re-raise a failure by its status.
+int callAndReraise(lua_State *L) {
+  lua_pushvalue(L, 1);
+  int status = script<int (*)(lua_State *, int, int, int)>(SCRIPT_LUA_PCALL)(L, 0, 0, 0);
+  if (status != 0) {
+    lua_pop(L, 1); // the plugin drops the value and keeps only the status
+    script<RaiseErrorFunc>(SCRIPT_RAISE_ERROR)(L, status);
+  }
+  lua_pushstring(L, "returned");
+  return 1;
+}
+
+int testErrorId;
+
+// Raises a protected-call status when no callback has failed.
+int raiseStatusTwo(lua_State *L) {
+  script<RaiseErrorFunc>(SCRIPT_RAISE_ERROR)(L, LUA_ERRRUN);
+  return 0;
+}
+
+// A command that fails with a registered message and its argument.
+int failingCommand(lua_State *) {
+  runtime<SetErrorArgumentFunc>(RUNTIME_SET_ERROR_ARGUMENT)("frobnicate");
+  return testErrorId;
+}
+
+// The same error without an argument.
+int failingAgainCommand(lua_State *) {
+  return testErrorId;
+}
+
+// A command that returns its argument count plus one more than it pushed.
+int overreachingCommand(lua_State *L) {
+  return lua_gettop(L) + 1;
+}
+
+int collected;
+int countingCollector(lua_State *) {
+  collected++;
+  return 0;
+}
+
+int checkParser(lua_State *L) {
+  void *block = script<CheckUdataFunc>(SCRIPT_LUAL_CHECKUDATA)(L, 1, "xml.vlp.parser");
+  lua_pushboolean(L, block != nullptr && block == lua_touserdata(L, 1));
+  return 1;
+}
+
+void setGlobalCommand(lua_State *L, const char *name, CommandFunc f) {
+  velloran::pushCommand(L, f);
+  lua_setglobal(L, name);
+}
+
+TEST(Host, BindsTheLibrariesAndTheVelloranTable) {
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  mustRun(host, R"(
+    assert(type(xml) == "table" and type(xml.CreateParser) == "function")
+    assert(xml.XML_CTYPE_EMPTY == 1 and xml.XML_CTYPE_SEQ == 6)
+    assert(xml.XML_CQUANT_NONE == 0 and xml.XML_CQUANT_PLUS == 3)
+    local mt = debug.getregistry()["xml.vlp.parser"]
+    assert(type(mt) == "table", "metatable present before any script")
+    assert(mt.__index == mt)
+    for _, m in ipairs{"Free", "Parse", "GetPosition", "SetEncoding", "GetCallbacks",
+                       "GetBase", "SetBase", "Stop", "GetError", "__gc"} do
+      assert(type(mt[m]) == "function", m)
+    end
+    assert(mt.CreateParser == nil and xml.Parse == nil)
+    assert(velloran.help("xml.CreateParser") ==
+           "p=xml.CreateParser(t[,sep$,merge]) -- create new parser")
+    assert(velloran.help("parser:GetError"):find("V2.0", 1, true))
+    assert(velloran.help("parser:__gc") == nil and velloran.help("xml.Nothing") == nil)
+    assert(not pcall(velloran.help))
+    assert(string.format and io.write and os.time and table.concat and math.floor)
+  )");
+}
+
+TEST(Host, EveryMethodIsTheTrampolineOfItsCommand) {
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  lua_State *L = host.state();
+  const auto &parser = velloran::pluginLibraries(host.plugin())[1];
+  luaL_getmetatable(L, "xml.vlp.parser");
+  int n = 0;
+  for (const CommandRecord *c = parser.commands; c->name; c++, n++) {
+    lua_getfield(L, -1, c->name);
+    ASSERT_TRUE(lua_iscfunction(L, -1)) << c->name;
+    ASSERT_NE(lua_getupvalue(L, -1, 1), nullptr) << c->name;
+    EXPECT_EQ(lua_touserdata(L, -1), reinterpret_cast<void *>(c->function)) << c->name;
+    lua_pop(L, 2);
+  }
+  EXPECT_EQ(n, 10);
+  lua_pop(L, 1);
+}
+
+TEST(Host, CollectorHookRunsOnFullCollection) {
+  // A userdata with a metatable built the way the binding builds the
+  // parser's: __gc is the trampoline of a command.
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  lua_State *L = host.state();
+  lua_newuserdata(L, 16);
+  lua_newtable(L);
+  velloran::pushCommand(L, countingCollector);
+  lua_setfield(L, -2, "__gc");
+  lua_setmetatable(L, -2);
+  lua_setglobal(L, "object");
+  collected = 0;
+  mustRun(host, "collectgarbage('collect')");
+  EXPECT_EQ(collected, 0) << "still referenced";
+  mustRun(host, "object = nil collectgarbage('collect')");
+  EXPECT_EQ(collected, 1);
+}
+
+TEST(Host, CommandResultsAtOrAbove1000RaiseTheRegisteredMessage) {
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  testErrorId = runtime<RegisterErrorFunc>(RUNTIME_REGISTER_ERROR)("Cannot %s the widget!");
+  EXPECT_GE(testErrorId, 1000);
+  setGlobalCommand(host.state(), "fail", failingCommand);
+  setGlobalCommand(host.state(), "overreach", overreachingCommand);
+  EXPECT_EQ(failure(host, "fail()"), "Cannot frobnicate the widget!");
+  // The argument fills one error only.
+  setGlobalCommand(host.state(), "failAgain", failingAgainCommand);
+  EXPECT_EQ(failure(host, "failAgain()"), "Cannot  the widget!");
+  EXPECT_NE(failure(host, "overreach(1, 2)").find("plugin command returned 3 results"),
+            std::string::npos);
+  // The plugin's own registered messages come through the same way.
+  EXPECT_EQ(failure(host, "debug.getregistry()['xml.vlp.parser'].Parse(42)"),
+            "Expat parser expected!");
+}
+
+TEST(Host, RaiseErrorReraisesTheFailedCallbacksOwnErrorValue) {
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  setGlobalCommand(host.state(), "dispatch", callAndReraise);
+  setGlobalCommand(host.state(), "raiseTwo", raiseStatusTwo);
+  mustRun(host, R"(
+    local object = {code = 7}
+    local ok, e = pcall(dispatch, function() error(object) end)
+    assert(not ok and e == object, "the very table comes back")
+    ok, e = pcall(dispatch, function() error("plain text", 0) end)
+    assert(not ok and e == "plain text", e)
+    ok, e = pcall(dispatch, function() local x = nil; return x.y end)
+    assert(not ok and e:find("attempt to index"), e)
+    ok, e = pcall(dispatch, function() error(false) end)
+    assert(not ok and e == false)
+    assert(dispatch(function() end) == "returned")
+    -- A kept error is raised once; without one there is only the status.
+    ok, e = pcall(raiseTwo)
+    assert(not ok and e == "unknown error 2 raised by the plugin", e)
+  )");
+}
+
+TEST(Host, ScriptSlotsWithTheirOwnContracts) {
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  lua_State *L = host.state();
+  int top = lua_gettop(L);
+
+  lua_pushnumber(L, 12.5);
+  EXPECT_STREQ(script<LuaToStringFunc>(SCRIPT_LUA_TOSTRING)(L, -1), "12.5");
+  lua_pushboolean(L, 1);
+  EXPECT_EQ(script<LuaToStringFunc>(SCRIPT_LUA_TOSTRING)(L, -1), nullptr);
+  script<LuaNewTableFunc>(SCRIPT_LUA_NEWTABLE)(L);
+  EXPECT_TRUE(lua_istable(L, -1));
+  lua_settop(L, top);
+
+  const char *const keys[] = {"startelement", "endelement", "comment", nullptr};
+  auto find = script<FindStringFunc>(SCRIPT_LUAL_FINDSTRING);
+  EXPECT_EQ(find("startelement", keys), 0);
+  EXPECT_EQ(find("comment", keys), 2);
+  EXPECT_EQ(find("Comment", keys), -1);
+  EXPECT_EQ(find("", keys), -1);
+
+  // checkudata: the block for a parser-typed userdata, null otherwise, and
+  // never an error.
+  setGlobalCommand(L, "isParser", checkParser);
+  lua_newuserdata(L, 8);
+  luaL_getmetatable(L, "xml.vlp.parser");
+  lua_setmetatable(L, -2);
+  lua_setglobal(L, "fake");
+  lua_newuserdata(L, 8);
+  lua_newtable(L);
+  lua_setmetatable(L, -2);
+  lua_setglobal(L, "other");
+  lua_newuserdata(L, 8);
+  lua_setglobal(L, "bare");
+  lua_pushlightuserdata(L, &top);
+  lua_setglobal(L, "light");
+  mustRun(host, R"(
+    assert(isParser(fake) == true)
+    for _, v in ipairs{other, bare, light, 1, "s", {}} do assert(isParser(v) == false) end
+    assert(isParser() == false)
+  )");
+  EXPECT_EQ(lua_gettop(L), top);
+}
+
+TEST(Host, MemoryReportsTaggedBlocksToScripts) {
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok()) << host.error();
+  auto alloc = runtime<AllocMemFunc>(RUNTIME_ALLOC_MEM);
+  auto release = runtime<FreeMemFunc>(RUNTIME_FREE_MEM);
+  velloran::MemoryStats base = velloran::memoryStats();
+  void *a = alloc(300, 1, "serializer");
+  void *b = alloc(20, 1, "element");
+  lua_pushnumber(host.state(), static_cast<lua_Number>(base.bytes));
+  lua_setglobal(host.state(), "base");
+  mustRun(host, R"(
+    local m = velloran.memory()
+    assert(m.bytes == base + 320 and m.tags.serializer == 300 and m.tags.element == 20)
+    assert(m.peak >= m.bytes)
+    _G.first = m
+  )");
+  release(a);
+  mustRun(host, R"(
+    local m = velloran.memory(true)
+    assert(m.bytes == base + 20 and m.tags.serializer == nil)
+    assert(m.peak == first.peak, "the reading comes before the reset")
+    assert(velloran.memory().peak == base + 20)
+  )");
+  release(b);
+}
+
+TEST(Host, ReportsLoadFailuresAndRunErrors) {
+  velloran::Host missing("/nonexistent/plugin.vlp");
+  EXPECT_FALSE(missing.ok());
+  EXPECT_NE(missing.error().find("/nonexistent/plugin.vlp"), std::string::npos);
+
+  velloran::Host host(PLUGIN_PATH);
+  ASSERT_TRUE(host.ok());
+  EXPECT_EQ(failure(host, "error('boom', 0)"), "boom");
+  EXPECT_EQ(failure(host, "error(setmetatable({}, {__tostring = function() return 'obj' end}))"),
+            "obj");
+  EXPECT_NE(failure(host, "x = = 1").find("unexpected symbol"), std::string::npos);
+  std::string message;
+  EXPECT_FALSE(host.run("error('at line')", &message, "=chunk"));
+  EXPECT_EQ(message, "chunk:1: at line");
+  EXPECT_EQ(lua_gettop(host.state()), 0);
+}
+
+TEST(Host, HostsFollowOneAnotherInOneProcess) {
+  for (int i = 0; i < 3; i++) {
+    velloran::Host host(PLUGIN_PATH);
+    ASSERT_TRUE(host.ok()) << host.error();
+    mustRun(host, "assert(xml.XML_CTYPE_MIXED == 3) assert(velloran.help('parser:Free'))");
+  }
+}
+
+} // namespace
