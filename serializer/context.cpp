@@ -156,8 +156,7 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
 
   /* A root name that is no XML name would write a document that no reader
      accepts. */
-  if (context->format == FORMAT_ITEMS &&
-      !isXmlName(serializerOptions.rootName, context->sourceEncoding)) {
+  if (context->format == FORMAT_ITEMS && !isWritableName(context, serializerOptions.rootName)) {
     host::FreeMem(context);
     return nullptr;
   }

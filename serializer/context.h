@@ -121,6 +121,9 @@ bool isUnfitForXml(const char *text, size_t length, int32_t encoding);
 /* True when the zero-terminated text, in the given encoding, is an XML
    element or attribute name that this reader accepts. */
 bool isXmlName(const char *name, int32_t encoding);
+/* True when the name, in the source encoding, is still an XML name once
+   converted to the target encoding. */
+bool isWritableName(SerializerContext *context, const char *name);
 
 /* ---- output.cpp ---- */
 int writeBytes(SerializerContext *context, const char *bytes, size_t length);

@@ -123,3 +123,18 @@ bool isXmlName(const char *name, int32_t encoding) {
   XML_ParserFree(parser);
   return ok;
 }
+
+bool isWritableName(SerializerContext *context, const char *name) {
+  if (context->sourceEncoding == context->targetEncoding)
+    return isXmlName(name, context->sourceEncoding);
+  /* The name is checked as it will be written: a character that the
+     target encoding lacks becomes '?', which no name holds. */
+  const TagItem tags[] = {{CONVERT_TAG_SOURCE_LENGTH, strlen(name)}, {TAG_DONE, 0}};
+  char *converted =
+      host::ConvertString(name, context->sourceEncoding, context->targetEncoding, tags);
+  if (!converted)
+    return false;
+  bool ok = isXmlName(converted, context->targetEncoding);
+  host::FreeConvertedString(converted);
+  return ok;
+}

@@ -56,7 +56,7 @@ static char *valueText(SerializerContext *context, const ItemValue *value, const
       return nullptr;
     host::NumberToString(number, x);
     number[NUMBER_TEXT_SIZE - 1] = 0;
-    if (isName && !isXmlName(number, context->sourceEncoding)) {
+    if (isName && !isWritableName(context, number)) {
       host::FreeMem(number);
       return nullptr;
     }
@@ -65,7 +65,7 @@ static char *valueText(SerializerContext *context, const ItemValue *value, const
   text = stringOf(value);
   if (!text)
     return nullptr;
-  if (isName ? !isXmlName(text, context->sourceEncoding)
+  if (isName ? !isWritableName(context, text)
              : isUnfitForXml(text, strlen(text), context->sourceEncoding))
     return nullptr;
   return copyText(text, tag);
@@ -181,7 +181,7 @@ static int namedElement(SerializerContext *context, const char *name) {
   /* A second document element would make the stream no XML document. */
   if (!open && context->elementList)
     return 0;
-  if (!isXmlName(name, context->sourceEncoding))
+  if (!isWritableName(context, name))
     return 0;
   char *copy = copyText(name, "scname");
   if (!copy)

@@ -163,6 +163,17 @@ TEST(WritingDocuments, ItemsThatWouldBreakTheDocumentAreRefused) {
   }
 }
 
+TEST(WritingDocuments, NamesMustStayNamesInTheTargetEncoding) {
+  auto tags = tagList({{SERTAG_FORMAT, FORMAT_INDEXED},
+                       {SERTAG_SOURCE_ENCODING, ENCODING_UTF8},
+                       {SERTAG_TARGET_ENCODING, ENCODING_ISO_8859_1}});
+  // U+540D has no ISO-8859-1 form: it would be written as '?'.
+  WriteResult r = writeItems(tags, {{N(0), BEGIN()}, {S("name"), S("a\xe5\x90\x8d")}});
+  EXPECT_EQ(r.accepted, (std::vector<int>{1, 0}));
+  r = writeItems(tags, element(0, "caf\xc3\xa9", "\xc3\xa0", {}, {}));
+  EXPECT_EQ(r.text, "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<caf\xe9>\xe0</caf\xe9>\n");
+}
+
 TEST(WritingDocuments, RepeatedEntriesReplaceEarlierOnes) {
   std::vector<Item> items = {{N(0), BEGIN()},     {S("name"), S("a")}, {S("name"), S("b")},
                              {S("text"), S("1")}, {S("text"), S("2")}, {N(0), END()}};
