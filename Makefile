@@ -6,6 +6,8 @@
 #   make fuzz    build the libFuzzer targets with clang and run each for
 #                FUZZ_SECONDS (default 60); `make check` runs them briefly
 
+MAKEFLAGS += --no-print-directory
+
 LUA ?= lua5.1
 JOBS ?= $(shell nproc)
 BUILD_DIR := build
