@@ -139,8 +139,13 @@ static int writeNumber(SerializerContext *context, const ItemTags *tags, const I
   char text[NUMBER_TEXT_SIZE];
   host::NumberToString(text, x);
   text[NUMBER_TEXT_SIZE - 1] = 0;
-  return writeStartTag(context, tags, "", 0) && writeText(context, text, 0, 0) &&
-         writeEndTag(context, tags);
+  /* The reader takes untyped text for a number only when it begins with a
+     digit, '-' or '.': a text such as "inf" or "nan" is typed, or it would
+     come back as a string. */
+  unsigned char first = static_cast<unsigned char>(text[0]);
+  bool plain = (first >= '0' && first <= '9') || first == '-' || first == '.';
+  return writeStartTag(context, tags, plain ? "" : " type=\"number\"", 0) &&
+         writeText(context, text, 0, 0) && writeEndTag(context, tags);
 }
 
 static int writeTable(SerializerContext *context, const ItemTags *tags, const ItemValue *value) {
