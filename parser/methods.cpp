@@ -17,7 +17,20 @@ enum { ARG_SELF = 1, ARG_VALUE = 2 };
 /* XML_Parse takes an int length: longer texts go in pieces of this size. */
 const size_t PIECE_SIZE = 1u << 30;
 
+/* When the first XML_Parse of a parser with namespace processing runs out
+   of memory while Expat sets up its namespace bindings, Expat (2.5) leaves
+   the parser half set up in its initial state, and a further XML_Parse
+   would crash in it. Such a parser keeps its "out of memory" error and is
+   never fed again. */
+bool setupFailed(XML_Parser parser) {
+  XML_ParsingStatus status;
+  XML_GetParsingStatus(parser, &status);
+  return status.parsing == XML_INITIALIZED && XML_GetErrorCode(parser) != XML_ERROR_NONE;
+}
+
 XML_Status feedExpat(XML_Parser parser, const char *text, size_t length) {
+  if (setupFailed(parser))
+    return XML_STATUS_ERROR;
   if (!text)
     return XML_Parse(parser, nullptr, 0, XML_TRUE);
   XML_Status status;

@@ -1,0 +1,165 @@
+// Fault injection: Expat's allocator failing at every call of a set of
+// parses with every callback present, and the serializer's reads cut
+// short at every size and ended early at every byte. Every run ends with a
+// clean result (or a clear error), keeps what it had, and leaves nothing
+// allocated.
+#include "tests/hardening/support.h"
+
+namespace {
+
+using Faults = hardening::Script;
+
+// Every callback records; external entities are parsed by the child.
+static const char *const PARSES = R"lua(
+  KEYS = {"startcdatasection", "endcdatasection", "characterdata", "comment", "defaulthandler",
+    "defaultexpand", "startelement", "endelement", "externalentityref", "startnamespacedecl",
+    "endnamespacedecl", "notationdecl", "notstandalone", "processinginstruction",
+    "unparsedentitydecl", "startdoctypedecl", "entitydecl", "attlistdecl", "elementdecl",
+    "enddoctypedecl", "skippedentity", "xmldecl"}
+  DOCS = {
+    '<?xml version="1.0" standalone="no"?><!DOCTYPE r [<!ELEMENT r (a|b)*>' ..
+      '<!ELEMENT b (a,(a|b)+,a?)><!ATTLIST r x CDATA "d" y ID #IMPLIED>' ..
+      '<!ENTITY e "v&#38;#38;w"><!NOTATION n SYSTEM "n"><!ENTITY u SYSTEM "u" NDATA n>' ..
+      '<!ENTITY x SYSTEM "x.xml">]>' ..
+      '<r xmlns:n="urn:n"><n:a n:y="1">t&e;&x;</n:a><![CDATA[c]]><!--k--><?p d?>' ..
+      string.rep("<b>text</b>", 20) .. '</r>',
+    '<r>' .. string.rep('<e a="1" b="2" c="3">' .. string.rep("w", 300) .. '</e>', 30) .. '</r>',
+  }
+  -- One parse: returns its log ending in the outcome.
+  function parseOnce(doc, sep, merge, chunk)
+    local log = {}
+    local function record(key) return function(self, ...)
+      local parts = {key}
+      for i = 1, select("#", ...) do
+        local v = select(i, ...)
+        parts[#parts + 1] = (type(v) == "table" or type(v) == "userdata") and type(v) or tostring(v)
+      end
+      log[#log + 1] = table.concat(parts, ":")
+      if key == "notstandalone" then return 1 end
+      if key == "externalentityref" then
+        local child = ...
+        -- a child that fails fails the parent
+        return child:Parse("<i>in</i>") == 1 and child:Parse() == 1 and 1 or 0
+      end
+    end end
+    local cb = {}
+    for _, k in ipairs(KEYS) do cb[k] = record(k) end
+    cb.defaulthandler, cb.defaultexpand = nil, nil
+    local ok, p = pcall(xml.CreateParser, cb, sep, merge)
+    if not ok then
+      assert(p:find("XML_ParserCreate failed!", 1, true), p)
+      return table.concat(log, "|"), "create failed"
+    end
+    local outcome = "ok"
+    for at = 1, #doc, chunk do
+      local ok, r = pcall(p.Parse, p, doc:sub(at, at + chunk - 1))
+      if not ok then
+        assert(r:find("XML_ParserCreate failed!", 1, true), r)
+        outcome = "child failed"
+        break
+      elseif r == 0 then
+        -- Expat's own report: "out of memory" mostly, but also what a
+        -- failed allocation makes of the document ("unbound prefix" when a
+        -- namespace binding was lost, a failed external entity)
+        outcome = p:GetError()
+        assert(type(outcome) == "string", "Parse returned 0 without an error")
+        break
+      end
+    end
+    if outcome == "ok" and p:Parse() == 0 then outcome = p:GetError() end
+    p:Free()
+    return table.concat(log, "|"), outcome
+  end
+)lua";
+
+TEST_F(Faults, EveryFailingExpatAllocationEndsTheParseCleanly) {
+  lua(PARSES);
+  lua(R"lua(
+    local points, outcomes = 0, {}
+    for _, doc in ipairs(DOCS) do
+      for _, sep in ipairs{false, "|"} do
+        for _, merge in ipairs{0, 1} do
+          local chunk = merge == 1 and 7 or #doc
+          local whole, outcome = parseOnce(doc, sep or nil, merge, chunk)
+          eq(outcome, "ok")
+          for n = 1, 100000 do
+            failMalloc(n)
+            local log, result = parseOnce(doc, sep or nil, merge, chunk)
+            failMalloc(0)
+            points = points + 1
+            if result == "ok" then
+              eq(log, whole, "a parse that ends well reports every event")
+              break
+            end
+            outcomes[result] = (outcomes[result] or 0) + 1
+            -- what came before the failure is what the whole parse reported
+            -- (the last event may be cut, or carry what Expat could not
+            -- store: a declared entity's value comes as nil then)
+            local before = log:match("^(.*)|[^|]*$") or ""
+            eq(whole:sub(1, #before), before, "events before allocation " .. n)
+          end
+        end
+      end
+    end
+    local childFailed = outcomes["error in processing external entity reference"]
+    assert(outcomes["out of memory"] > 100 and outcomes["create failed"] >= 8 and
+           outcomes["child failed"] >= 1 and childFailed >= 1)
+    print(string.format("[ figures  ] Expat allocation failure points tried: %d " ..
+                        "(out of memory %d, no parser %d, no child parser %d, child failed %d)",
+                        points, outcomes["out of memory"], outcomes["create failed"],
+                        outcomes["child failed"], childFailed))
+  )lua");
+}
+
+// Short reads of every size, and input that ends early at every byte: the
+// items that come out are those of the whole stream, or a failure is
+// reported; never a shorter "done".
+TEST(SerializerReads, ShortReadsOfEverySizeAndEveryEarlyEnd) {
+  const std::string items =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<root>\n\t<a>1</a>\n\t<t>\n"
+      "\t\t<item.1 type=\"string\">x &amp; y</item.1>\n\t\t<b type=\"binary\">AAEC</b>\n"
+      "\t</t>\n\t<s>caf\xc3\xa9</s>\n</root>\n";
+  const std::string document =
+      "<?xml version=\"1.0\"?>\n<d a=\"1\" b=\"&lt;\">hi<c x=\"y\">t</c>there<e/></d>\n";
+  int tried = 0;
+  for (int format : {FORMAT_ITEMS, FORMAT_NAMED, FORMAT_INDEXED}) {
+    const std::string &text = format == FORMAT_ITEMS ? items : document;
+    size_t before = velloran::memoryStats().blocks;
+    hardening::Stream whole{text};
+    std::string outcome;
+    std::vector<std::string> expected = hardening::readAll(format, &whole, &outcome);
+    ASSERT_EQ(outcome, "done");
+    ASSERT_GT(expected.size(), 5u);
+    for (int32_t chunk = 1; chunk <= static_cast<int32_t>(text.size()); chunk++) {
+      hardening::Stream s{text};
+      s.chunk = chunk;
+      EXPECT_EQ(hardening::readAll(format, &s, &outcome), expected) << "read size " << chunk;
+      EXPECT_EQ(outcome, "done");
+      tried++;
+    }
+    // The root's end tag ends the data: only bytes after it may be missing.
+    size_t complete = text.rfind('>') + 1;
+    for (size_t end = 0; end < text.size(); end++) {
+      for (int32_t chunk : {1, 5, 16384}) {
+        hardening::Stream s{text};
+        s.end = end;
+        s.chunk = chunk;
+        std::vector<std::string> got = hardening::readAll(format, &s, &outcome);
+        if (end >= complete) {
+          EXPECT_EQ(got, expected);
+          EXPECT_EQ(outcome, "done");
+        } else {
+          EXPECT_EQ(outcome, "failed") << "format " << format << ", input ends at " << end;
+          EXPECT_LE(got.size(), expected.size());
+          EXPECT_TRUE(std::equal(got.begin(), got.end(), expected.begin()))
+              << "format " << format << ", input ends at " << end;
+        }
+        tried++;
+      }
+    }
+    EXPECT_EQ(velloran::memoryStats().blocks, before);
+  }
+  printf("[ figures  ] short-read and early-end runs: %d\n", tried);
+}
+
+} // namespace
