@@ -99,6 +99,12 @@ int Collect(lua_State *L) {
   auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, 1, PARSER_METATABLE));
   if (!record)
     return errorIds[ERR_PARSER_EXPECTED];
+  /* The collector never gets an object whose parse is running (the parse
+     step holds it on the stack), but a script can call the hook as a
+     method from one of the object's own callbacks: closing then would
+     free the Expat parser under the running parse. */
+  if (record->running && !isBroken(record))
+    return errorIds[ERR_INVALID_STATE];
   closeParserRecord(L, record);
   return 0;
 }

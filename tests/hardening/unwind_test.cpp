@@ -60,6 +60,36 @@ TEST_F(Unwind, BrokenObjectLeftToTheCollector) {
   )");
 }
 
+// A child object's step broken off inside the parent's callback: the
+// parent's record, through which the child's events went, is put back, and
+// the parent parses on.
+TEST_F(Unwind, BrokenChildStepLeavesTheParentSound) {
+  lua(RAISING_TABLE);
+  lua(R"(
+    for _, merge in ipairs{0, 1} do
+      local texts, state = {}
+      local t
+      t, state = raisingTable({
+        characterdata = function(self, s) texts[#texts + 1] = s end,
+        startelement = function() end,
+        externalentityref = function(self, child)
+          state.armed = true
+          local ok, err = pcall(child.Parse, child, "<i>inner</i>")
+          state.armed = false
+          assert(not ok and err:find("index failed", 1, true), tostring(err))
+          expectError("Invalid parser state!", child.GetPosition, child)
+          return 1
+        end})
+      local p = xml.CreateParser(t, nil, merge)
+      local doc = '<!DOCTYPE r [<!ENTITY e SYSTEM "e.xml">]><r>before&e;after<b/>end</r>'
+      eq(p:Parse(doc), 1)
+      eq(p:Parse(), 1)
+      eq(table.concat(texts, "|"), "before|after|end")
+      p:Free()
+    end
+  )");
+}
+
 TEST_F(Unwind, MethodsStillWorkInsideOwnCallbacks) {
   lua(R"(
     local seen = {}

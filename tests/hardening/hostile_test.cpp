@@ -1,0 +1,125 @@
+// Hostile scripts: every method and CreateParser with every kind of wrong
+// argument, from the main chunk and from inside callbacks, and collections
+// forced in the middle of a parse. Only clear errors may come out.
+#include "tests/hardening/support.h"
+
+namespace {
+
+using Hostile = hardening::Script;
+
+static const char *const CALLS = R"lua(
+  METHODS = {"Free", "Parse", "GetPosition", "SetEncoding", "GetCallbacks", "GetBase",
+             "SetBase", "Stop", "GetError", "__gc"}
+  local proto = xml.CreateParser({})
+  M = {}
+  for _, name in ipairs(METHODS) do M[name] = proto[name] end
+  proto:Free()
+
+  -- Runs every wrong call; each must fail with a message holding its
+  -- pattern (the engine's own argument errors keep the engine's wording).
+  function wrongCalls()
+    local closed = xml.CreateParser({})
+    closed:Free()
+    local others = {nil, 1, "text", {}, print, io.stdout, coroutine.create(function() end), true,
+                    newproxy and newproxy(true) or {}}
+    for _, name in ipairs(METHODS) do
+      for i = 1, 9 do
+        -- (a text second, which Parse and SetEncoding examine first)
+        expectError("Expat parser expected!", M[name], others[i], "x")
+      end
+      if name ~= "Free" and name ~= "__gc" then
+        expectError("Parser is closed!", M[name], closed, "x")
+      else
+        M[name](closed)
+      end
+    end
+    local p = xml.CreateParser({})
+    for _, bad in ipairs{{}, print, true} do
+      expectError("string expected", p.Parse, p, bad)
+      expectError("string expected", p.SetEncoding, p, bad)
+      expectError("string expected", p.SetBase, p, bad)
+      expectError("string expected", xml.CreateParser, {}, bad)
+      expectError("number expected", xml.CreateParser, {}, nil, bad == true and {} or bad)
+    end
+    expectError("string expected", p.SetEncoding, p)
+    expectError("string expected", p.SetBase, p)
+    for _, bad in ipairs{nil, 1, "t", print, true} do
+      expectError("table expected", xml.CreateParser, bad)
+    end
+    expectError('Invalid key "1" in callback table!', xml.CreateParser, {print})
+    expectError('Invalid key "<boolean>" in callback table!', xml.CreateParser, {[true] = print})
+    expectError('Invalid key "<table>" in callback table!', xml.CreateParser, {[{}] = print})
+    expectError('Invalid key "Characterdata" in callback table!', xml.CreateParser,
+                {Characterdata = print})
+    p:Free()
+  end
+)lua";
+
+TEST_F(Hostile, WrongArgumentsFromTheMainChunk) {
+  lua(CALLS);
+  lua("wrongCalls()");
+}
+
+TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
+  lua(CALLS);
+  lua(R"lua(
+    local events, problems = 0, {}
+    local function try(f)
+      local ok, err = pcall(f)
+      if not ok then problems[#problems + 1] = tostring(err) end
+    end
+    local p
+    local function hostile(self)
+      events = events + 1
+      try(wrongCalls)
+      -- the object's own methods that would disturb the running parse
+      expectError("Invalid parser state!", self.Parse, self, "<x/>")
+      expectError("Invalid parser state!", self.Parse, self)
+      expectError("Invalid parser state!", self.Free, self)
+      expectError("Invalid parser state!", self.__gc, self)
+      expectError("Invalid parser state!", self.SetEncoding, self, "UTF-8")
+      -- and those that may run
+      assert(self:GetPosition() >= 1)
+      assert(self:GetCallbacks())
+      self:SetBase("b")
+    end
+    p = xml.CreateParser({startelement = hostile, endelement = hostile, characterdata = hostile,
+                          comment = hostile, processinginstruction = hostile}, "|", 0)
+    eq(p:Parse("<r><a x='1'>text<!--c--><?pi?></a></r>"), 1)
+    eq(p:Parse(), 1)
+    p:Free()
+    eq(#problems, 0, table.concat(problems, "\n"))
+    eq(events, 7)
+  )lua");
+}
+
+TEST_F(Hostile, CollectionsForcedInTheMiddleOfAParse) {
+  lua(R"lua(
+    local texts = {}
+    local p = xml.CreateParser({
+      startelement = function(self, name)
+        -- parsers made and dropped here are collected while this one runs
+        for i = 1, 20 do
+          local q = xml.CreateParser({characterdata = function() collectgarbage() end})
+          q:Parse("<q>" .. name .. "</q>")
+        end
+        collectgarbage() collectgarbage()
+      end,
+      characterdata = function(self, s)
+        texts[#texts + 1] = s
+        collectgarbage("step", 1000)
+      end})
+    -- the only reference to the object is the stack of the running call
+    local function run(obj)
+      return obj:Parse("<r>" .. string.rep("<e>some text &amp; more</e>", 50) .. "</r>"),
+             obj:Parse("<end/>")
+    end
+    local a, b = run(p)
+    eq(a, 1) eq(b, 0, "two roots")
+    p = nil
+    collectgarbage() collectgarbage()
+    eq(#texts, 50) eq(texts[50], "some text & more")
+  )lua");
+}
+
+} // namespace
