@@ -8,6 +8,8 @@
 # LUA=luajit builds the host against LuaJIT instead of Lua 5.1, in folders
 # of its own (build-luajit/, build-asan-luajit/, build-bench-luajit/).
 
+MAKEFLAGS += --no-print-directory
+
 LUA ?= lua5.1
 JOBS ?= $(shell nproc)
 ifeq ($(LUA),lua5.1)

@@ -13,6 +13,7 @@
 #include "velloran/loader.h"
 
 #include <errno.h>
+#include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -253,6 +254,18 @@ Session *newSession(lua_State *L) {
   return s;
 }
 
+/* Raises an error after releasing the session: no serializer stays open
+   and no partly written file stays behind. */
+[[noreturn]] void fail(lua_State *L, Session *s, const char *format, ...) {
+  va_list args;
+  va_start(args, format);
+  lua_pushvfstring(L, format, args);
+  va_end(args);
+  closeSession(s);
+  lua_error(L);
+  abort(); /* lua_error does not return */
+}
+
 void openSerializer(lua_State *L, Session *s, const TableOptions *o, bool writing) {
   TagItem tags[5];
   Option options[2];
@@ -261,8 +274,8 @@ void openSerializer(lua_State *L, Session *s, const TableOptions *o, bool writin
   s->context = s->plugin->InitSerializer(readStream, writing ? writeStream : nullptr, s, tags);
   if (!s->context) {
     if (s->ioError)
-      luaL_error(L, "cannot write the XML: %s", strerror(s->ioError));
-    luaL_error(L, "cannot start the XML serializer (is the root node a valid XML name?)");
+      fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
+    fail(L, s, "cannot start the XML serializer (is the root node a valid XML name?)");
   }
 }
 
@@ -271,14 +284,14 @@ void openFile(lua_State *L, Session *s, const char *path, bool writing) {
     size_t length = strlen(path);
     s->tempPath = static_cast<char *>(malloc(length + sizeof ".part"));
     if (!s->tempPath)
-      luaL_error(L, "not enough memory");
+      fail(L, s, "not enough memory");
     memcpy(s->tempPath, path, length);
     memcpy(s->tempPath + length, ".part", sizeof ".part");
   }
   s->file = fopen(writing ? s->tempPath : path, writing ? "wb" : "rb");
   if (!s->file) {
     int error = errno;
-    luaL_error(L, "cannot open '%s': %s", path, strerror(error));
+    fail(L, s, "cannot open '%s': %s", path, strerror(error));
   }
 }
 
@@ -327,27 +340,29 @@ bool isIdentifier(const char *text, size_t length) {
   path[0] = 0;
   for (int i = 1; i <= depth + 1 && used < sizeof path - 8; i++) {
     lua_rawgeti(L, s->pathIndex, i);
+    bool isString = lua_type(L, -1) == LUA_TSTRING; /* before tolstring converts a number */
     size_t length = 0;
     const char *text = lua_tolstring(L, -1, &length);
+    if (lua_type(L, -1) == LUA_TBOOLEAN)
+      text = lua_toboolean(L, -1) ? "true" : "false";
     int n;
-    if (lua_type(L, -1) == LUA_TSTRING && isIdentifier(text, length))
+    if (isString && isIdentifier(text, length))
       n = snprintf(path + used, sizeof path - used, i == 1 ? "%s" : ".%s", text);
-    else if (lua_type(L, -1) == LUA_TSTRING)
+    else if (isString)
       n = snprintf(path + used, sizeof path - used, "[\"%s\"]", text);
     else
       n = snprintf(path + used, sizeof path - used, "[%s]", text ? text : "?");
     lua_pop(L, 1);
     used += static_cast<size_t>(n) < sizeof path - used ? static_cast<size_t>(n) : sizeof path - used - 1;
   }
-  luaL_error(L, "%s at '%s'", message, path);
-  abort(); /* luaL_error does not return */
+  fail(L, s, "%s at '%s'", message, path);
 }
 
 void putItem(lua_State *L, Session *s, int depth, const ItemValue *key, const ItemValue *value) {
   if (s->plugin->SerializeItem(s->context, key, value))
     return;
   if (s->ioError)
-    luaL_error(L, "cannot write the XML: %s", strerror(s->ioError));
+    fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
   char message[64];
   snprintf(message, sizeof message, "cannot save this key or value in \"%s\" format",
            formatNames[s->format]);
@@ -453,7 +468,8 @@ bool inArrayPart(lua_State *L, int index, size_t count) {
    first, then the other number keys ascending, then the string keys in
    byte order, so that the same table always gives the same bytes. */
 void saveTable(lua_State *L, Session *s, int table, int depth) {
-  luaL_checkstack(L, 10, "table nested too deeply");
+  if (!lua_checkstack(L, 10))
+    fail(L, s, "table nested too deeply");
   size_t count = lua_objlen(L, table);
   for (size_t i = 1; i <= count; i++) {
     lua_pushnumber(L, static_cast<lua_Number>(i));
@@ -523,9 +539,8 @@ void saveRoot(lua_State *L, Session *s, int table) {
 
 [[noreturn]] void failLoad(lua_State *L, Session *s) {
   if (s->ioError)
-    luaL_error(L, "cannot read the XML: %s", strerror(s->ioError));
-  luaL_error(L, "not a valid XML table in \"%s\" format", formatNames[s->format]);
-  abort();
+    fail(L, s, "cannot read the XML: %s", strerror(s->ioError));
+  fail(L, s, "not a valid XML table in \"%s\" format", formatNames[s->format]);
 }
 
 void pushItemValue(lua_State *L, const ItemValue *item) {
@@ -547,7 +562,8 @@ void loadRoot(lua_State *L, Session *s, const TableOptions *o) {
       failLoad(L, s);
     if (done)
       break;
-    luaL_checkstack(L, 4, "table nested too deeply");
+    if (!lua_checkstack(L, 4))
+      fail(L, s, "table nested too deeply");
     if (value.type == ITEM_TABLE && value.length == 0) {
       if (depth == 0)
         failLoad(L, s);
@@ -571,11 +587,11 @@ void loadRoot(lua_State *L, Session *s, const TableOptions *o) {
       break;
     case ITEM_FUNCTION:
       if (!o->functions)
-        luaL_error(L, "the XML holds a function: load functions only from trusted files, "
+        fail(L, s, "the XML holds a function: load functions only from trusted files, "
                       "with the option functions = true");
       if (luaL_loadbuffer(L, value.data ? static_cast<const char *>(value.data) : "",
                           static_cast<size_t>(value.length), "=table") != 0)
-        luaL_error(L, "cannot load a function from the XML: %s", lua_tostring(L, -1));
+        fail(L, s, "cannot load a function from the XML: %s", lua_tostring(L, -1));
       break;
     default:
       failLoad(L, s);
@@ -599,7 +615,7 @@ int SerializeTable(lua_State *L) {
   openSerializer(L, s, &o, true);
   saveRoot(L, s, 1);
   if (!finishSession(s))
-    luaL_error(L, "cannot write the XML: %s", strerror(s->ioError ? s->ioError : EIO));
+    fail(L, s, "cannot write the XML: %s", strerror(s->ioError ? s->ioError : EIO));
   lua_pushlstring(L, s->data ? s->data : "", s->length);
   closeSession(s);
   return 1;
@@ -618,10 +634,10 @@ int WriteTable(lua_State *L) {
   openSerializer(L, s, &o, true);
   saveRoot(L, s, 2);
   if (!finishSession(s))
-    luaL_error(L, "cannot write '%s': %s", path, strerror(s->ioError ? s->ioError : EIO));
+    fail(L, s, "cannot write '%s': %s", path, strerror(s->ioError ? s->ioError : EIO));
   if (rename(s->tempPath, path) != 0) {
     int error = errno;
-    luaL_error(L, "cannot write '%s': %s", path, strerror(error));
+    fail(L, s, "cannot write '%s': %s", path, strerror(error));
   }
   free(s->tempPath);
   s->tempPath = nullptr;

@@ -1,0 +1,96 @@
+// Handlers of the document body: elements, comments, processing
+// instructions, CDATA sections, default data, namespace declarations, the
+// XML declaration and skipped entities. Character data has its own handler
+// with the merging rule, next to the dispatcher.
+#include "events/callbacks.h"
+
+#include "host/services.h"
+#include "parser/dispatch.h"
+
+static ParserRecord *recordOf(void *userData) {
+  return static_cast<ParserRecord *>(userData);
+}
+
+void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char **attributes) {
+  ParserRecord *record = recordOf(userData);
+  if (!fetchCallback(record, "startelement"))
+    return;
+  lua_State *L = record->scriptState;
+  host::lua_pushstring(L, name);
+  /* Name to value, in Expat's order; an element without attributes still
+     gets a table. */
+  host::lua_newtable(L);
+  for (const XML_Char **pair = attributes; pair[0]; pair += 2) {
+    host::lua_pushstring(L, pair[0]);
+    host::lua_pushstring(L, pair[1]);
+    host::lua_settable(L, -3);
+  }
+  callCallback(record, 2, 0);
+}
+
+void XMLCALL onEndElement(void *userData, const XML_Char *name) {
+  stringEvent(userData, "endelement", name);
+}
+
+void XMLCALL onComment(void *userData, const XML_Char *text) {
+  stringEvent(userData, "comment", text);
+}
+
+void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, const XML_Char *data) {
+  ParserRecord *record = recordOf(userData);
+  if (!fetchCallback(record, "processinginstruction"))
+    return;
+  host::lua_pushstring(record->scriptState, target);
+  host::lua_pushstring(record->scriptState, data);
+  callCallback(record, 2, 0);
+}
+
+void XMLCALL onStartCdataSection(void *userData) {
+  selfEvent(userData, "startcdatasection");
+}
+
+void XMLCALL onEndCdataSection(void *userData) {
+  selfEvent(userData, "endcdatasection");
+}
+
+void XMLCALL onDefault(void *userData, const XML_Char *text, int length) {
+  textEvent(userData, "defaulthandler", text, length);
+}
+
+void XMLCALL onDefaultExpand(void *userData, const XML_Char *text, int length) {
+  textEvent(userData, "defaultexpand", text, length);
+}
+
+void XMLCALL onStartNamespaceDecl(void *userData, const XML_Char *prefix, const XML_Char *uri) {
+  ParserRecord *record = recordOf(userData);
+  if (!fetchCallback(record, "startnamespacedecl"))
+    return;
+  host::lua_pushstring(record->scriptState, prefix);
+  host::lua_pushstring(record->scriptState, uri);
+  callCallback(record, 2, 0);
+}
+
+void XMLCALL onEndNamespaceDecl(void *userData, const XML_Char *prefix) {
+  stringEvent(userData, "endnamespacedecl", prefix);
+}
+
+void XMLCALL onXmlDecl(void *userData, const XML_Char *version, const XML_Char *encoding,
+                       int standalone) {
+  ParserRecord *record = recordOf(userData);
+  if (!fetchCallback(record, "xmldecl"))
+    return;
+  lua_State *L = record->scriptState;
+  host::lua_pushstring(L, version);
+  host::lua_pushstring(L, encoding);
+  host::lua_pushnumber(L, standalone);
+  callCallback(record, 3, 0);
+}
+
+void XMLCALL onSkippedEntity(void *userData, const XML_Char *name, int isParameterEntity) {
+  ParserRecord *record = recordOf(userData);
+  if (!fetchCallback(record, "skippedentity"))
+    return;
+  host::lua_pushstring(record->scriptState, name);
+  host::lua_pushnumber(record->scriptState, isParameterEntity);
+  callCallback(record, 2, 0);
+}

@@ -1,0 +1,36 @@
+// The tails that several handlers share, and the conversion of a callback's
+// result into the integer that Expat expects back.
+#include "events/callbacks.h"
+
+#include "host/numbers.h"
+#include "host/services.h"
+#include "parser/dispatch.h"
+
+void stringEvent(void *userData, const char *key, const XML_Char *text) {
+  ParserRecord *record = static_cast<ParserRecord *>(userData);
+  if (!fetchCallback(record, key))
+    return;
+  host::lua_pushstring(record->scriptState, text);
+  callCallback(record, 1, 0);
+}
+
+void selfEvent(void *userData, const char *key) {
+  ParserRecord *record = static_cast<ParserRecord *>(userData);
+  if (!fetchCallback(record, key))
+    return;
+  callCallback(record, 0, 0);
+}
+
+void textEvent(void *userData, const char *key, const XML_Char *text, int length) {
+  ParserRecord *record = static_cast<ParserRecord *>(userData);
+  if (!fetchCallback(record, key))
+    return;
+  host::lua_pushlstring(record->scriptState, text, static_cast<size_t>(length));
+  callCallback(record, 1, 0);
+}
+
+int popIntegerResult(lua_State *L) {
+  lua_Number n = host::lua_tonumber(L, -1);
+  host::lua_settop(L, -2);
+  return saturateToInt32(n);
+}

@@ -1,0 +1,149 @@
+/*
+ * The serializer's records and the operations its files share: the
+ * serializer context, the element and attribute records of the writer and
+ * the reader, the process-wide options, escaping and the output helpers.
+ */
+#ifndef VELLORAN_SERIALIZER_CONTEXT_H
+#define VELLORAN_SERIALIZER_CONTEXT_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include <expat.h>
+
+#include "host/abi.h"
+
+#define SERIALIZER_READ_SIZE 16384          /* readBuffer, and the least growth of charData */
+#define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
+#define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
+#define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
+#define BASE64_LINE 80                      /* base64 characters per line */
+
+/* The value types of the item format's type attribute, in the reader. */
+#define VALUE_UNTYPED (-1)
+
+struct AttributeEntry {
+  AttributeEntry *next;
+  int32_t index;
+  char *name;
+  char *value;
+};
+
+struct ElementNode {
+  ElementNode *next;
+  ElementNode *children;
+  ElementNode *parent;
+  int32_t valueType;
+  char *name;
+  char *text;
+  char *attributeData;
+  char *attributeCursor;
+  char *charData;
+  int32_t charLength;
+  int32_t charCapacity;
+  int32_t isBinary;
+  int32_t closed;
+  int32_t delivered;
+  int32_t tableOpened;
+  int32_t emitState;
+  int32_t attributeCount;
+  int32_t attributeIndex;
+  int32_t subStep;
+  int32_t index;
+  int32_t writeState;
+  double keyNumber;
+  double valueNumber;
+  AttributeEntry *attributes;
+  AttributeEntry *currentAttribute;
+  /* Last record of children, so that appending does not walk the list. */
+  ElementNode *lastChild;
+  /* Item reader: a child element has started, so the text is not needed. */
+  int32_t hasChildren;
+};
+
+struct SerializerContext {
+  XML_Parser parser;
+  int32_t parseStatus;
+  ReadFunc readFunc;
+  WriteFunc writeFunc;
+  int32_t depth;
+  void *streamHandle;
+  ElementNode *elementList;
+  ElementNode *current;
+  char readBuffer[SERIALIZER_READ_SIZE];
+  int32_t sourceEncoding;
+  int32_t targetEncoding;
+  char *convertedText;
+  char *workBuffer;
+  int32_t workBufferSize;
+  /* The format this serializer was opened with: it decides the layout of
+     the records and of the stream, which cannot change half-way. */
+  int32_t format;
+  /* Item reader: the last record of the flat list, and the first record
+     that may still have to be handed over (null when none). */
+  ElementNode *lastRecord;
+  ElementNode *pendingRecord;
+  /* Reader: a handler failed; later events change nothing. */
+  int32_t handlerFailed;
+  /* Reader: the input ended and Expat accepted it as a whole document. */
+  int32_t inputFinished;
+};
+
+struct SerializerOptions {
+  int32_t format;
+  char rootName[ROOT_NAME_SIZE];
+  int32_t ignoreWhitespace;
+  int32_t rawNames;
+};
+
+/* One copy for the whole plugin, reset by every InitSerializer. */
+extern SerializerOptions serializerOptions;
+
+/* ---- context.cpp ---- */
+void freeElementList(SerializerContext *context, ElementNode *list);
+
+/* ---- escape.cpp ---- */
+enum EscapeMode { ESCAPE_TEXT, ESCAPE_ATTRIBUTE };
+/* Bytes of text that escapeText replaces. */
+size_t countSpecial(const char *text, EscapeMode mode);
+/* Copies text with its special characters replaced; returns the end of the
+   copy (not terminated). The destination holds strlen + 6 per special. */
+char *escapeText(char *destination, const char *text, EscapeMode mode);
+/* Escaped size of text (without terminator), or SIZE_MAX when it exceeds
+   what one write can carry. */
+size_t escapedSize(const char *text, EscapeMode mode);
+/* True when every byte is TAB, LF, CR or space (also for no bytes). */
+bool isWhitespace(const char *text, size_t length);
+/* True when length bytes cannot stand as XML character data: a zero byte,
+   a control byte other than TAB, LF and CR, or, in UTF-8, a malformed
+   sequence or a noncharacter that XML excludes. */
+bool isUnfitForXml(const char *text, size_t length, int32_t encoding);
+/* True when the zero-terminated text, in the given encoding, is an XML
+   element or attribute name that this reader accepts. */
+bool isXmlName(const char *name, int32_t encoding);
+/* True when the name, in the source encoding, is still an XML name once
+   converted to the target encoding. */
+bool isWritableName(SerializerContext *context, const char *name);
+
+/* ---- output.cpp ---- */
+int writeBytes(SerializerContext *context, const char *bytes, size_t length);
+int writeText(SerializerContext *context, const char *text, int indent, int lineBreak);
+int writeBase64(SerializerContext *context, const void *data, int32_t length);
+
+/* ---- writer_items.cpp / writer_document.cpp ---- */
+int serializeItemsItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
+int serializeDocumentItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
+/* Writes the elements of list and their descendants; 1 or 0. */
+int writeElementTree(SerializerContext *context, ElementNode *list);
+/* A number key as the 32-bit integer it names; false when it names none. */
+bool numberKey(const ItemValue *key, int32_t *result);
+
+/* ---- reader*.cpp ---- */
+void registerReaderHandlers(SerializerContext *context);
+int buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *failed);
+int buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *failed);
+/* Hands text read as UTF-8 over in the target encoding (through
+   convertedText); false when the conversion failed. */
+bool handOverText(SerializerContext *context, ItemValue *value, char *text, int32_t length);
+
+#endif

@@ -1,0 +1,85 @@
+/*
+ * The writer's output: bytes to the host's writeFunc, indented and
+ * converted text lines, and base64 text broken into lines.
+ */
+#include <stdint.h>
+#include <string.h>
+
+#include "host/services.h"
+#include "serializer/context.h"
+
+int writeBytes(SerializerContext *context, const char *bytes, size_t length) {
+  if (length == 0)
+    return 1;
+  if (length > INT32_MAX)
+    return 0;
+  int32_t n = static_cast<int32_t>(length);
+  return context->writeFunc(bytes, n, context->streamHandle) == n;
+}
+
+/* depth + 1 TABs, each with a call of its own; none at a negative depth. */
+static int writeIndent(SerializerContext *context) {
+  for (int32_t i = 0; context->depth >= 0 && i <= context->depth; i++)
+    if (!writeBytes(context, "\t", 1))
+      return 0;
+  return 1;
+}
+
+static int writeConverted(SerializerContext *context, const char *text) {
+  size_t length = strlen(text);
+  if (context->sourceEncoding == context->targetEncoding)
+    return writeBytes(context, text, length);
+  const TagItem tags[] = {{CONVERT_TAG_SOURCE_LENGTH, length}, {TAG_DONE, 0}};
+  char *converted =
+      host::ConvertString(text, context->sourceEncoding, context->targetEncoding, tags);
+  if (!converted)
+    return 0;
+  int ok = writeBytes(context, converted, strlen(converted));
+  host::FreeConvertedString(converted);
+  return ok;
+}
+
+int writeText(SerializerContext *context, const char *text, int indent, int lineBreak) {
+  if (indent && !writeIndent(context))
+    return 0;
+  if (text && text[0] && !writeConverted(context, text))
+    return 0;
+  if (lineBreak && !writeBytes(context, "\n", 1))
+    return 0;
+  return 1;
+}
+
+static int writeBase64Lines(SerializerContext *context, const char *text, int32_t length) {
+  if (length <= BASE64_LINE)
+    return writeBytes(context, text, static_cast<size_t>(length));
+  for (int32_t at = 0; at < length; at += BASE64_LINE) {
+    int32_t piece = length - at < BASE64_LINE ? length - at : BASE64_LINE;
+    if (!writeText(context, nullptr, 0, 1) || !writeIndent(context) ||
+        !writeBytes(context, text + at, static_cast<size_t>(piece)))
+      return 0;
+  }
+  return 1;
+}
+
+int writeBase64(SerializerContext *context, const void *data, int32_t length) {
+  if (length < 0)
+    return 0;
+  size_t size = (static_cast<size_t>(length) + 2) / 3 * 4 + 1;
+  if (size - 1 > INT32_MAX)
+    return 0;
+  char *buffer = static_cast<char *>(host::AllocMem(size, 0, "b64out"));
+  if (!buffer)
+    return 0;
+  int32_t outLength = 0;
+  host::Base64Encode(data, length, buffer, &outLength, nullptr);
+  int ok = outLength >= 0 && static_cast<size_t>(outLength) < size;
+  if (ok && outLength > 0) {
+    context->depth++;
+    ok = writeBase64Lines(context, buffer, outLength);
+    context->depth--;
+    if (ok && outLength > BASE64_LINE)
+      ok = writeText(context, nullptr, 0, 1) && writeIndent(context);
+  }
+  host::FreeMem(buffer);
+  return ok;
+}

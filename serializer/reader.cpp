@@ -1,0 +1,353 @@
+/*
+ * Reading: the Expat handlers that turn elements into records, and
+ * DeserializeItem, which feeds Expat from the host's readFunc and hands the
+ * records over one item at a time.
+ */
+#include <stdint.h>
+#include <string.h>
+
+#include "host/services.h"
+#include "serializer/context.h"
+#include "serializer/serializer.h"
+
+/* Stops the parse with an error; events that Expat still reports after
+   this change nothing. */
+static void failParse(SerializerContext *context) {
+  context->handlerFailed = 1;
+  XML_StopParser(context->parser, XML_FALSE);
+}
+
+/* ---- start element ---- */
+
+struct TypeRecord {
+  const char *name;
+  int32_t valueType;
+  int32_t isBinary;
+};
+
+static const TypeRecord typeTable[] = {
+    {"function", ITEM_FUNCTION, 0}, {"binary", ITEM_STRING, 1}, {"string", ITEM_STRING, 0},
+    {"table", ITEM_TABLE, 0},       {"number", ITEM_NUMBER, 0}, {nullptr, 0, 0},
+};
+
+/* The item format's one attribute, "type"; false for anything else. */
+static bool takeTypeAttributes(ElementNode *node, const XML_Char **attributes) {
+  for (int i = 0; attributes[i]; i += 2) {
+    if (strcmp(attributes[i], "type") != 0)
+      return false;
+    const TypeRecord *t = typeTable;
+    while (t->name && strcmp(t->name, attributes[i + 1]) != 0)
+      t++;
+    if (!t->name)
+      return false;
+    node->valueType = t->valueType;
+    node->isBinary = t->isBinary;
+  }
+  return true;
+}
+
+/* Copies the attributes behind the name as name, value, name, value. */
+static void copyAttributes(ElementNode *node, char *to, const XML_Char **attributes) {
+  node->attributeData = to;
+  for (int i = 0; attributes[i]; i++) {
+    size_t n = strlen(attributes[i]) + 1;
+    memcpy(to, attributes[i], n);
+    to += n;
+  }
+}
+
+/* Maps the name in place through the host's MapChar, character by
+   character; a character whose mapped form has another length stays. */
+static void mapName(char *name) {
+  int32_t position = 0;
+  while (name[position]) {
+    int32_t start = position;
+    uint32_t c = host::DecodeUTF8Char(name, &position);
+    if (position <= start)
+      break;
+    char scratch[16] = {0};
+    host::EncodeUTF8Char(scratch, host::MapChar(c));
+    scratch[sizeof scratch - 1] = 0;
+    if (strlen(scratch) == static_cast<size_t>(position - start))
+      memcpy(name + start, scratch, strlen(scratch));
+  }
+}
+
+/* Size of the record with its texts; 0 when it cannot be counted. */
+static size_t recordSize(const XML_Char *name, const XML_Char **attributes, bool withAttributes,
+                         int32_t *count) {
+  size_t size = sizeof(ElementNode) + strlen(name) + 1;
+  *count = 0;
+  for (int i = 0; withAttributes && attributes[i]; i += 2) {
+    size_t n = strlen(attributes[i]) + strlen(attributes[i + 1]) + 2;
+    if (n > SIZE_MAX - size || *count == INT32_MAX)
+      return 0;
+    size += n;
+    ++*count;
+  }
+  return size;
+}
+
+static void linkItemsRecord(SerializerContext *context, ElementNode *node) {
+  ElementNode *last = context->lastRecord;
+  if (last) {
+    last->next = node;
+    node->index = last->index + 1;
+  } else {
+    context->elementList = node;
+  }
+  context->lastRecord = node;
+  if (node != context->elementList && !context->pendingRecord)
+    context->pendingRecord = node;
+}
+
+static void linkDocumentRecord(SerializerContext *context, ElementNode *node) {
+  ElementNode *parent = context->current;
+  if (parent) {
+    if (parent->lastChild) {
+      parent->lastChild->next = node;
+      node->index = parent->lastChild->index + 1;
+    } else {
+      parent->children = node;
+    }
+    parent->lastChild = node;
+  } else if (!context->elementList) {
+    context->elementList = node;
+  } else {
+    ElementNode *last = context->elementList;
+    while (last->next)
+      last = last->next;
+    last->next = node;
+    node->index = last->index + 1;
+  }
+}
+
+static void XMLCALL startElement(void *userData, const XML_Char *name,
+                                 const XML_Char **attributes) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  if (context->handlerFailed)
+    return;
+  bool items = context->format == FORMAT_ITEMS;
+  if (items && !context->elementList && strcmp(name, serializerOptions.rootName) != 0) {
+    failParse(context);
+    return;
+  }
+  int32_t count;
+  size_t size = recordSize(name, attributes, !items, &count);
+  ElementNode *node = size ? static_cast<ElementNode *>(host::AllocMem(size, 1, "scope")) : nullptr;
+  if (!node) {
+    failParse(context);
+    return;
+  }
+  node->name = reinterpret_cast<char *>(node + 1);
+  node->valueType = VALUE_UNTYPED;
+  size_t nameSize = strlen(name) + 1;
+  memcpy(node->name, name, nameSize);
+  if (items) {
+    if (!takeTypeAttributes(node, attributes)) {
+      host::FreeMem(node);
+      failParse(context);
+      return;
+    }
+  } else {
+    copyAttributes(node, node->name + nameSize, attributes);
+    node->attributeCount = count;
+  }
+  if (!serializerOptions.rawNames)
+    mapName(node->name);
+
+  ElementNode *parent = context->current;
+  if (items) {
+    /* The text of an element with children is never handed over (it is a
+       table), nor is the root's: it need not be kept. */
+    if (parent && parent->charData) {
+      host::FreeMem(parent->charData);
+      parent->charData = nullptr;
+      parent->charLength = parent->charCapacity = 0;
+    }
+    if (parent)
+      parent->hasChildren = 1;
+    linkItemsRecord(context, node);
+  } else {
+    linkDocumentRecord(context, node);
+  }
+  node->parent = parent;
+  context->current = node;
+}
+
+/* ---- end element and character data ---- */
+
+static void XMLCALL endElement(void *userData, const XML_Char *) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  ElementNode *node = context->current;
+  if (context->handlerFailed || !node)
+    return;
+  node->closed = 1;
+  node->delivered = 0;
+  if (context->format == FORMAT_ITEMS) {
+    if (node != context->elementList && !context->pendingRecord)
+      context->pendingRecord = node;
+    XML_StopParser(context->parser, XML_TRUE);
+  } else {
+    context->current = node->parent;
+  }
+}
+
+/* Room for length more bytes and the zero that number parsing puts
+   behind them. */
+static bool reserveCharData(ElementNode *node, int length) {
+  if (length < 0 || node->charLength > INT32_MAX - 1 - length)
+    return false;
+  int32_t need = node->charLength + length + 1;
+  if (need <= node->charCapacity)
+    return true;
+  int64_t capacity = need;
+  if (node->charCapacity > 0) {
+    int64_t step =
+        node->charCapacity > SERIALIZER_READ_SIZE ? node->charCapacity : SERIALIZER_READ_SIZE;
+    if (capacity < node->charCapacity + step)
+      capacity = node->charCapacity + step;
+    if (capacity > INT32_MAX)
+      capacity = INT32_MAX;
+  }
+  char *data = static_cast<char *>(host::AllocMem(static_cast<size_t>(capacity), 0, "databuf"));
+  if (!data)
+    return false;
+  if (node->charData) {
+    memcpy(data, node->charData, static_cast<size_t>(node->charLength));
+    host::FreeMem(node->charData);
+  }
+  node->charData = data;
+  node->charCapacity = static_cast<int32_t>(capacity);
+  return true;
+}
+
+static void XMLCALL characterData(void *userData, const XML_Char *bytes, int length) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  ElementNode *node = context->current;
+  if (context->handlerFailed || !node)
+    return;
+  if (context->format == FORMAT_ITEMS && (node == context->elementList || node->hasChildren))
+    return;
+  if (!reserveCharData(node, length)) {
+    failParse(context);
+    return;
+  }
+  memcpy(node->charData + node->charLength, bytes, static_cast<size_t>(length));
+  node->charLength += length;
+}
+
+void registerReaderHandlers(SerializerContext *context) {
+  XML_SetUserData(context->parser, context);
+  XML_SetElementHandler(context->parser, startElement, endElement);
+  XML_SetCharacterDataHandler(context->parser, characterData);
+}
+
+/* ---- handing over ---- */
+
+bool handOverText(SerializerContext *context, ItemValue *value, char *text, int32_t length) {
+  value->type = ITEM_STRING;
+  if (context->targetEncoding == ENCODING_UTF8 || length <= 0) {
+    value->data = text;
+    value->length = length;
+    return true;
+  }
+  if (context->convertedText) {
+    host::FreeConvertedString(context->convertedText);
+    context->convertedText = nullptr;
+  }
+  const TagItem tags[] = {{CONVERT_TAG_SOURCE_LENGTH, static_cast<uintptr_t>(length)},
+                          {TAG_DONE, 0}};
+  char *converted = host::ConvertString(text, ENCODING_UTF8, context->targetEncoding, tags);
+  if (!converted)
+    return false;
+  context->convertedText = converted;
+  size_t n = strlen(converted);
+  if (n > INT32_MAX)
+    return false;
+  value->data = converted;
+  value->length = static_cast<int32_t>(n);
+  return true;
+}
+
+static int buildNextItem(SerializerContext *context, ItemValue *key, ItemValue *value,
+                         int *failed) {
+  *failed = 0;
+  if (context->format == FORMAT_ITEMS)
+    return buildItemsItem(context, key, value, failed);
+  return buildDocumentItem(context, key, value, failed);
+}
+
+/* The item format: the last record has been handed over; its parent is
+   the element being read again. */
+static void removeLastRecord(SerializerContext *context) {
+  ElementNode *last = context->lastRecord;
+  if (!last)
+    return;
+  ElementNode *previous = last->parent;
+  if (previous)
+    previous->next = nullptr;
+  else
+    context->elementList = nullptr;
+  context->lastRecord = previous;
+  context->current = previous;
+  if (context->pendingRecord == last)
+    context->pendingRecord = nullptr;
+  if (last->charData)
+    host::FreeMem(last->charData);
+  host::FreeMem(last);
+}
+
+/* Parses until an end tag suspends Expat (item format), the input ends or
+   an error stops it. The end of the input is told to Expat, so that a
+   document cut short is an error, not a shorter document. */
+static void parseInput(SerializerContext *context) {
+  if (context->parseStatus == XML_STATUS_SUSPENDED)
+    context->parseStatus = XML_ResumeParser(context->parser);
+  while (context->parseStatus == XML_STATUS_OK && !context->inputFinished) {
+    int32_t n = context->readFunc(context->readBuffer, SERIALIZER_READ_SIZE, context->streamHandle);
+    if (n < 0 || n > SERIALIZER_READ_SIZE) {
+      context->parseStatus = XML_STATUS_ERROR;
+    } else if (n == 0) {
+      context->inputFinished = 1;
+      context->parseStatus = XML_Parse(context->parser, context->readBuffer, 0, XML_TRUE);
+    } else {
+      context->parseStatus = XML_Parse(context->parser, context->readBuffer, n, XML_FALSE);
+    }
+  }
+}
+
+extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, int *done) {
+  SerializerContext *context = static_cast<SerializerContext *>(handle);
+  if (!context || !context->parser || !key || !value || !done)
+    return 0;
+  if (context->parseStatus == XML_STATUS_ERROR)
+    return 0;
+  int failed;
+  if (buildNextItem(context, key, value, &failed))
+    return 1;
+  if (failed)
+    return 0;
+  if (context->format == FORMAT_ITEMS)
+    removeLastRecord(context);
+  if (context->inputFinished && context->parseStatus == XML_STATUS_OK) {
+    *done = 1;
+    return 1;
+  }
+
+  *done = 0;
+  parseInput(context);
+  if (context->parseStatus == XML_STATUS_ERROR)
+    return 0;
+  if (context->parseStatus == XML_STATUS_SUSPENDED && context->format != FORMAT_ITEMS)
+    return 0;
+  /* Suspended after an end tag, or the whole document has been read. */
+  if (context->format != FORMAT_ITEMS && context->parseStatus == XML_STATUS_OK)
+    context->current = context->elementList;
+  if (buildNextItem(context, key, value, &failed))
+    return 1;
+  if (failed)
+    return 0;
+  *done = 1;
+  return 1;
+}

@@ -1,0 +1,409 @@
+/*
+ * The document formats, writing: the items describe an XML document (name,
+ * text, attributes, child elements per table); they are collected into a
+ * tree of element records, written as a whole when the top-level table
+ * ends.
+ */
+#include <stdint.h>
+#include <string.h>
+
+#include "host/services.h"
+#include "serializer/context.h"
+
+/* writeState of the open element */
+enum {
+  WSTATE_ELEMENT = 0,   /* in the element's own table */
+  WSTATE_NODES = 1,     /* in its "nodes" table */
+  WSTATE_ATTRS = 2,     /* in its "attrs" table */
+  WSTATE_ATTRIBUTE = 3, /* in one attribute entry */
+};
+
+static bool isTableBegin(const ItemValue *value) {
+  return value->type == ITEM_TABLE && value->length != 0;
+}
+
+/* The zero-terminated text of a string item, or null when it holds a zero
+   byte that would cut it. */
+static const char *stringOf(const ItemValue *value) {
+  if (value->type != ITEM_STRING || value->length < 0)
+    return nullptr;
+  if (!value->data)
+    return value->length == 0 ? "" : nullptr;
+  const char *text = static_cast<const char *>(value->data);
+  if (strlen(text) != static_cast<size_t>(value->length))
+    return nullptr;
+  return text;
+}
+
+static char *copyText(const char *text, const char *tag) {
+  size_t length = strlen(text);
+  char *copy = static_cast<char *>(host::AllocMem(length + 1, 0, tag));
+  if (copy)
+    memcpy(copy, text, length + 1);
+  return copy;
+}
+
+/* A string or number value as a new text: strings must be fit to stand in
+   XML, names must be XML names. */
+static char *valueText(SerializerContext *context, const ItemValue *value, const char *tag,
+                       bool isName) {
+  const char *text;
+  if (value->type == ITEM_NUMBER && value->data) {
+    double x;
+    memcpy(&x, value->data, sizeof x);
+    char *number = static_cast<char *>(host::AllocMem(NUMBER_TEXT_SIZE, 0, tag));
+    if (!number)
+      return nullptr;
+    host::NumberToString(number, x);
+    number[NUMBER_TEXT_SIZE - 1] = 0;
+    if (isName && !isWritableName(context, number)) {
+      host::FreeMem(number);
+      return nullptr;
+    }
+    return number;
+  }
+  text = stringOf(value);
+  if (!text)
+    return nullptr;
+  if (isName ? !isWritableName(context, text)
+             : isUnfitForXml(text, strlen(text), context->sourceEncoding))
+    return nullptr;
+  return copyText(text, tag);
+}
+
+static void replaceText(char **slot, char *text) {
+  if (*slot)
+    host::FreeMem(*slot);
+  *slot = text;
+}
+
+/* ---- table ends ---- */
+
+static int endTable(SerializerContext *context) {
+  ElementNode *open = context->current;
+  if (!open)
+    return 0;
+  switch (open->writeState) {
+  case WSTATE_ATTRIBUTE:
+    if (!open->currentAttribute || !open->currentAttribute->name)
+      return 0;
+    open->writeState = WSTATE_ATTRS;
+    return 1;
+  case WSTATE_NODES:
+  case WSTATE_ATTRS:
+    open->writeState = WSTATE_ELEMENT;
+    return 1;
+  case WSTATE_ELEMENT:
+    if (!open->name)
+      return 0;
+    context->current = open->parent;
+    if (open->parent)
+      return 1;
+    context->depth = -1;
+    return writeElementTree(context, context->elementList);
+  default:
+    return 0;
+  }
+}
+
+/* ---- new records ---- */
+
+static ElementNode *newElement(SerializerContext *context, ElementNode *parent, int32_t index) {
+  ElementNode *node = static_cast<ElementNode *>(host::AllocMem(sizeof(ElementNode), 1, "sc"));
+  if (!node)
+    return nullptr;
+  node->index = index;
+  node->parent = parent;
+  if (!parent)
+    context->elementList = node;
+  context->current = node;
+  return node;
+}
+
+/* Appends, or inserts before the first child with a greater index. */
+static void insertChild(ElementNode *parent, ElementNode *node, bool byIndex) {
+  if (!parent->children) {
+    parent->children = parent->lastChild = node;
+    return;
+  }
+  if (!byIndex || parent->lastChild->index <= node->index) {
+    parent->lastChild->next = node;
+    parent->lastChild = node;
+    return;
+  }
+  ElementNode **link = &parent->children;
+  while ((*link)->index <= node->index)
+    link = &(*link)->next;
+  node->next = *link;
+  *link = node;
+}
+
+static int addAttribute(ElementNode *open, int32_t index) {
+  AttributeEntry *entry =
+      static_cast<AttributeEntry *>(host::AllocMem(sizeof(AttributeEntry), 1, "attr"));
+  if (!entry)
+    return 0;
+  entry->index = index;
+  AttributeEntry **link = &open->attributes;
+  while (*link && (*link)->index <= index)
+    link = &(*link)->next;
+  entry->next = *link;
+  *link = entry;
+  open->currentAttribute = entry;
+  open->writeState = WSTATE_ATTRIBUTE;
+  return 1;
+}
+
+static int numberItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
+  int32_t index;
+  ElementNode *open = context->current;
+  if (!numberKey(key, &index) || !isTableBegin(value))
+    return 0;
+  if (!open) {
+    if (context->elementList || context->format != FORMAT_INDEXED)
+      return 0;
+    return newElement(context, nullptr, index) != nullptr;
+  }
+  if (open->writeState == WSTATE_ATTRS)
+    return addAttribute(open, index);
+  if (context->format != FORMAT_INDEXED)
+    return 0;
+  ElementNode *node = newElement(context, open, index);
+  if (!node)
+    return 0;
+  insertChild(open, node, true);
+  return 1;
+}
+
+/* FORMAT_NAMED: an element keyed by its name. */
+static int namedElement(SerializerContext *context, const char *name) {
+  ElementNode *open = context->current;
+  /* A second document element would make the stream no XML document. */
+  if (!open && context->elementList)
+    return 0;
+  if (!isWritableName(context, name))
+    return 0;
+  char *copy = copyText(name, "scname");
+  if (!copy)
+    return 0;
+  ElementNode *node = newElement(context, open, 0);
+  if (!node) {
+    host::FreeMem(copy);
+    return 0;
+  }
+  node->name = copy;
+  if (open)
+    insertChild(open, node, false);
+  return 1;
+}
+
+/* ---- the entries of an element's table ---- */
+
+typedef int (*EntryTaker)(SerializerContext *context, ElementNode *open, const ItemValue *value);
+
+static int takeNodes(SerializerContext *, ElementNode *open, const ItemValue *value) {
+  if (open->writeState != WSTATE_ELEMENT || !isTableBegin(value))
+    return 0;
+  open->writeState = WSTATE_NODES;
+  return 1;
+}
+
+static int takeAttrs(SerializerContext *, ElementNode *open, const ItemValue *value) {
+  if (open->writeState != WSTATE_ELEMENT || !isTableBegin(value))
+    return 0;
+  open->writeState = WSTATE_ATTRS;
+  return 1;
+}
+
+static int takeText(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+  if (open->writeState != WSTATE_ELEMENT)
+    return 0;
+  char *text = valueText(context, value, "text", false);
+  if (!text)
+    return 0;
+  replaceText(&open->text, text);
+  return 1;
+}
+
+static int takeName(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+  if (open->writeState != WSTATE_ELEMENT || value->type != ITEM_STRING)
+    return 0;
+  char *name = valueText(context, value, "text", true);
+  if (!name)
+    return 0;
+  replaceText(&open->name, name);
+  return 1;
+}
+
+static int takeKey(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+  if (open->writeState != WSTATE_ATTRIBUTE)
+    return 0;
+  char *name = valueText(context, value, "keyval", true);
+  if (!name)
+    return 0;
+  replaceText(&open->currentAttribute->name, name);
+  return 1;
+}
+
+static int takeValue(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+  if (open->writeState != WSTATE_ATTRIBUTE)
+    return 0;
+  char *text = valueText(context, value, "keyval", false);
+  if (!text)
+    return 0;
+  replaceText(&open->currentAttribute->value, text);
+  return 1;
+}
+
+struct EntryRecord {
+  const char *key;
+  EntryTaker take;
+};
+
+static const EntryRecord entryTable[] = {
+    {"nodes", takeNodes}, {"attrs", takeAttrs}, {"text", takeText}, {"name", takeName},
+    {"key", takeKey},     {"value", takeValue}, {nullptr, nullptr},
+};
+
+static int stringItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
+  const char *name = stringOf(key);
+  if (!name)
+    return 0;
+  ElementNode *open = context->current;
+  /* In FORMAT_NAMED, a table under the document or in "nodes" is an element
+     whatever its name, "text" or "nodes" included. */
+  bool element = context->format == FORMAT_NAMED && isTableBegin(value) &&
+                 (!open || open->writeState == WSTATE_NODES);
+  if (!element) {
+    for (const EntryRecord *r = entryTable; r->key; r++)
+      if (strcmp(r->key, name) == 0)
+        return open ? r->take(context, open, value) : 0;
+  }
+  if (context->format != FORMAT_NAMED || !isTableBegin(value))
+    return 0;
+  return namedElement(context, name);
+}
+
+int serializeDocumentItem(SerializerContext *context, const ItemValue *key,
+                          const ItemValue *value) {
+  if (value->type == ITEM_TABLE && value->length == 0)
+    return endTable(context);
+  if (key->type == ITEM_NUMBER)
+    return numberItem(context, key, value);
+  if (key->type == ITEM_STRING)
+    return stringItem(context, key, value);
+  return 0;
+}
+
+/* ---- writing the tree ---- */
+
+static bool hasText(const ElementNode *node) {
+  if (!node->text)
+    return false;
+  return !(serializerOptions.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
+}
+
+/* Makes workBuffer hold at least size bytes. */
+static int reserveWork(SerializerContext *context, uint64_t size) {
+  if (size > INT32_MAX)
+    return 0;
+  if (context->workBuffer && static_cast<uint64_t>(context->workBufferSize) >= size)
+    return 1;
+  if (context->workBuffer)
+    host::FreeMem(context->workBuffer);
+  context->workBufferSize = 0;
+  context->workBuffer =
+      static_cast<char *>(host::AllocMem(static_cast<size_t>(size), 0, "workbuf"));
+  if (!context->workBuffer)
+    return 0;
+  context->workBufferSize = static_cast<int32_t>(size);
+  return 1;
+}
+
+static uint64_t startLineSize(const ElementNode *node, bool text) {
+  uint64_t size = strlen(node->name) + 4;
+  if (text) {
+    size_t escaped = escapedSize(node->text, ESCAPE_TEXT);
+    if (escaped == SIZE_MAX)
+      return UINT64_MAX;
+    size += escaped;
+  }
+  for (const AttributeEntry *a = node->attributes; a; a = a->next) {
+    size_t escaped = a->value ? escapedSize(a->value, ESCAPE_ATTRIBUTE) : 0;
+    if (escaped == SIZE_MAX || size > INT32_MAX)
+      return UINT64_MAX;
+    size += strlen(a->name) + 16 + escaped;
+  }
+  return size + 1;
+}
+
+static char *append(char *to, const char *text) {
+  size_t n = strlen(text);
+  memcpy(to, text, n);
+  return to + n;
+}
+
+static int writeEndLine(SerializerContext *context, const ElementNode *node, int indent) {
+  char *p = append(context->workBuffer, "</");
+  *append(append(p, node->name), ">") = 0;
+  return writeText(context, context->workBuffer, indent, 1);
+}
+
+static int writeStartLine(SerializerContext *context, const ElementNode *node) {
+  if (!node->name)
+    return 0;
+  for (const AttributeEntry *a = node->attributes; a; a = a->next)
+    if (!a->name)
+      return 0;
+  bool text = hasText(node);
+  if (!reserveWork(context, startLineSize(node, text)))
+    return 0;
+  char *p = append(context->workBuffer, "<");
+  p = append(p, node->name);
+  for (const AttributeEntry *a = node->attributes; a; a = a->next) {
+    p = append(p, " ");
+    p = append(p, a->name);
+    p = append(p, "=\"");
+    if (a->value)
+      p = escapeText(p, a->value, ESCAPE_ATTRIBUTE);
+    p = append(p, "\"");
+  }
+  if (!node->children && !text) {
+    *append(p, "/>") = 0;
+    return writeText(context, context->workBuffer, 1, 1);
+  }
+  p = append(p, ">");
+  if (text)
+    p = escapeText(p, node->text, ESCAPE_TEXT);
+  *p = 0;
+  if (node->children)
+    return writeText(context, context->workBuffer, 1, 1);
+  return writeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
+}
+
+/* Writes the elements of list with all their descendants. The walk goes
+   down through children and back up through parent, so it needs no stack
+   however deep the tree is. */
+int writeElementTree(SerializerContext *context, ElementNode *list) {
+  ElementNode *stop = list ? list->parent : nullptr;
+  ElementNode *node = list;
+  while (node) {
+    if (!writeStartLine(context, node))
+      return 0;
+    if (node->children) {
+      context->depth++;
+      node = node->children;
+      continue;
+    }
+    while (!node->next) {
+      node = node->parent;
+      if (node == stop)
+        return 1;
+      context->depth--;
+      if (!writeEndLine(context, node, 1))
+        return 0;
+    }
+    node = node->next;
+  }
+  return 1;
+}

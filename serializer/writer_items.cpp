@@ -1,0 +1,191 @@
+/*
+ * SerializeItem, and the item format: one element per item, written at
+ * once, keys as element names, a type attribute where the text alone would
+ * not tell the type.
+ */
+#include <math.h>
+#include <stdint.h>
+#include <string.h>
+
+#include "host/services.h"
+#include "serializer/context.h"
+#include "serializer/serializer.h"
+
+#define STRING_KEY_MAX 128
+
+bool numberKey(const ItemValue *key, int32_t *result) {
+  if (key->type != ITEM_NUMBER || !key->data)
+    return false;
+  double x;
+  memcpy(&x, key->data, sizeof x);
+  /* Fractions and NaN name no element; numbers beyond 32 bits would be
+     saturated into another key. */
+  if (x != ceil(x) || x < INT32_MIN || x > INT32_MAX)
+    return false;
+  *result = static_cast<int32_t>(x);
+  return true;
+}
+
+static bool isNameStart(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
+}
+
+static bool isNameByte(unsigned char c) {
+  return isNameStart(c) || (c >= '0' && c <= '9');
+}
+
+static bool isStringKey(const ItemValue *key) {
+  if (key->type != ITEM_STRING || !key->data)
+    return false;
+  const unsigned char *name = static_cast<const unsigned char *>(key->data);
+  size_t length = strnlen(reinterpret_cast<const char *>(name), STRING_KEY_MAX + 1);
+  if (length == 0 || length > STRING_KEY_MAX || length != static_cast<size_t>(key->length))
+    return false;
+  if (!isNameStart(name[0]))
+    return false;
+  for (size_t i = 1; i < length; i++)
+    if (!isNameByte(name[i]))
+      return false;
+  return true;
+}
+
+struct ItemTags {
+  char start[SERIALIZER_TAG_SIZE]; /* without its closing '>' */
+  char end[SERIALIZER_TAG_SIZE];
+};
+
+static bool composeTags(const ItemValue *key, ItemTags *tags) {
+  int32_t n;
+  if (numberKey(key, &n)) {
+    host::snprintf(tags->start, sizeof tags->start, "<item.%d", n);
+    host::snprintf(tags->end, sizeof tags->end, "</item.%d>", n);
+    return true;
+  }
+  if (isStringKey(key)) {
+    const char *name = static_cast<const char *>(key->data);
+    host::snprintf(tags->start, sizeof tags->start, "<%s", name);
+    host::snprintf(tags->end, sizeof tags->end, "</%s>", name);
+    return true;
+  }
+  return false;
+}
+
+/* The start tag with an optional attribute and its '>', indented. */
+static int writeStartTag(SerializerContext *context, const ItemTags *tags, const char *attribute,
+                         int lineBreak) {
+  char line[SERIALIZER_TAG_SIZE + 32];
+  host::snprintf(line, sizeof line, "%s%s>", tags->start, attribute);
+  return writeText(context, line, 1, lineBreak);
+}
+
+static int writeEndTag(SerializerContext *context, const ItemTags *tags) {
+  return writeText(context, tags->end, 0, 1);
+}
+
+/* ---- strings ---- */
+
+enum StringClass { STRING_PLAIN, STRING_TYPED, STRING_BINARY };
+
+static StringClass classifyString(SerializerContext *context, const char *data, int32_t length) {
+  size_t n = static_cast<size_t>(length);
+  if (isUnfitForXml(data, n, context->sourceEncoding))
+    return STRING_BINARY;
+  unsigned char first = static_cast<unsigned char>(data[0]);
+  if (length == 0 || (first >= '0' && first <= '9') || first == '-' || first == '.' ||
+      isWhitespace(data, n))
+    return STRING_TYPED;
+  return STRING_PLAIN;
+}
+
+static int writeEscaped(SerializerContext *context, const char *text) {
+  size_t size = escapedSize(text, ESCAPE_TEXT);
+  if (size == SIZE_MAX)
+    return 0;
+  if (size == strlen(text))
+    return writeText(context, text, 0, 0);
+  char *escaped = static_cast<char *>(host::AllocMem(size + 1, 0, "estr"));
+  if (!escaped)
+    return 0;
+  *escapeText(escaped, text, ESCAPE_TEXT) = 0;
+  int ok = writeText(context, escaped, 0, 0);
+  host::FreeMem(escaped);
+  return ok;
+}
+
+static int writeEncoded(SerializerContext *context, const ItemTags *tags, const char *attribute,
+                        const ItemValue *value) {
+  const void *data = value->data ? value->data : "";
+  return writeStartTag(context, tags, attribute, 0) && writeBase64(context, data, value->length) &&
+         writeEndTag(context, tags);
+}
+
+static int writeString(SerializerContext *context, const ItemTags *tags, const ItemValue *value) {
+  const char *text = value->data ? static_cast<const char *>(value->data) : "";
+  switch (classifyString(context, text, value->data ? value->length : 0)) {
+  case STRING_BINARY:
+    return writeEncoded(context, tags, " type=\"binary\"", value);
+  case STRING_TYPED:
+    return writeStartTag(context, tags, " type=\"string\"", 0) && writeEscaped(context, text) &&
+           writeEndTag(context, tags);
+  default:
+    return writeStartTag(context, tags, "", 0) && writeEscaped(context, text) &&
+           writeEndTag(context, tags);
+  }
+}
+
+static int writeNumber(SerializerContext *context, const ItemTags *tags, const ItemValue *value) {
+  double x;
+  memcpy(&x, value->data, sizeof x);
+  char text[NUMBER_TEXT_SIZE];
+  host::NumberToString(text, x);
+  text[NUMBER_TEXT_SIZE - 1] = 0;
+  return writeStartTag(context, tags, "", 0) && writeText(context, text, 0, 0) &&
+         writeEndTag(context, tags);
+}
+
+static int writeTable(SerializerContext *context, const ItemTags *tags, const ItemValue *value) {
+  if (value->length) {
+    if (!writeStartTag(context, tags, "", 1))
+      return 0;
+    context->depth++;
+    return 1;
+  }
+  /* A table end with no table open would close the root element. */
+  if (context->depth <= 0)
+    return 0;
+  context->depth--;
+  return writeText(context, tags->end, 1, 1);
+}
+
+int serializeItemsItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
+  ItemTags tags;
+  if (!composeTags(key, &tags))
+    return 0;
+  if ((value->type == ITEM_STRING || value->type == ITEM_FUNCTION) && value->length < 0)
+    return 0;
+  if ((value->type == ITEM_FUNCTION && !value->data && value->length > 0) ||
+      (value->type == ITEM_STRING && !value->data && value->length > 0) ||
+      (value->type == ITEM_NUMBER && !value->data))
+    return 0;
+  switch (value->type) {
+  case ITEM_TABLE:
+    return writeTable(context, &tags, value);
+  case ITEM_FUNCTION:
+    return writeEncoded(context, &tags, " type=\"function\"", value);
+  case ITEM_STRING:
+    return writeString(context, &tags, value);
+  case ITEM_NUMBER:
+    return writeNumber(context, &tags, value);
+  default:
+    return writeStartTag(context, &tags, "", 0) && writeEndTag(context, &tags);
+  }
+}
+
+extern "C" int SerializeItem(void *handle, const ItemValue *key, const ItemValue *value) {
+  SerializerContext *context = static_cast<SerializerContext *>(handle);
+  if (!context || !context->writeFunc || !key || !value)
+    return 0;
+  if (context->format == FORMAT_ITEMS)
+    return serializeItemsItem(context, key, value);
+  return serializeDocumentItem(context, key, value);
+}

@@ -1,0 +1,397 @@
+// The event callbacks as scripts see them: every key's arguments, content
+// models, the results of "notstandalone" and "externalentityref", child
+// parser objects and merged text across a child parse.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "velloran/host.h"
+#include "velloran/services.h"
+
+namespace {
+
+/* Helpers every chunk starts with. recorder(keys) gives a callback table
+   whose callbacks log "key(arg,...)" (self left out; "child" marks calls
+   whose self is not the parser p made by parseAll) and the log itself. */
+const char *const PRELUDE = R"lua(
+function show(v)
+  local t = type(v)
+  if t == "string" then return string.format("%q", v) end
+  if t == "userdata" then return "obj" end
+  if t ~= "table" then return tostring(v) end
+  local keys = {}
+  for k in pairs(v) do keys[#keys + 1] = k end
+  table.sort(keys, function(a, b)
+    if type(a) ~= type(b) then return type(a) < type(b) end
+    return a < b
+  end)
+  local parts = {}
+  for _, k in ipairs(keys) do
+    parts[#parts + 1] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
+  end
+  return "{" .. table.concat(parts, ",") .. "}"
+end
+
+function recorder(keys)
+  local log, cb = {}, {}
+  for _, k in ipairs(keys) do
+    cb[k] = function(self, ...)
+      local parts = {}
+      for i = 1, select("#", ...) do parts[i] = show((select(i, ...))) end
+      log[#log + 1] = (self ~= main and "child " or "") .. k .. "(" .. table.concat(parts, ",") .. ")"
+    end
+  end
+  return cb, log
+end
+
+-- Parses doc in one chunk and finishes; main is the parser object.
+function parseAll(cb, doc, sep, merge)
+  main = xml.CreateParser(cb, sep, merge)
+  main:SetBase("B")
+  local ok = main:Parse(doc)
+  return ok, main:Parse()
+end
+
+function expectLog(log, want)
+  local got = table.concat(log, "\n")
+  if got ~= want then error("callbacks differ\n--- got:\n" .. got .. "\n--- want:\n" .. want, 2) end
+end
+
+function expectEqual(got, want)
+  if show(got) ~= show(want) then error("got " .. show(got) .. ", want " .. show(want), 2) end
+end
+)lua";
+
+class Events : public ::testing::Test {
+protected:
+  velloran::Host host{PLUGIN_PATH};
+
+  void SetUp() override {
+    ASSERT_TRUE(host.ok()) << host.error();
+  }
+  void run(const char *chunk) {
+    std::string message;
+    EXPECT_TRUE(host.run(std::string(PRELUDE) + chunk, &message)) << message;
+  }
+};
+
+TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
+  run(R"lua(
+    local cb, log = recorder{"startelement", "endelement", "characterdata", "comment",
+                             "processinginstruction", "xmldecl", "skippedentity"}
+    local ok, fin = parseAll(cb, '<?xml version="1.0"?><!DOCTYPE a SYSTEM "a.dtd">' ..
+        '<a x="1" y="2"><b/>t<!--c--><?tgt?><?pi some data?>&e;</a>')
+    expectEqual({ok, fin}, {1, 1})
+    expectLog(log, [[
+xmldecl("1.0",nil,-1)
+startelement("a",{x="1",y="2"})
+startelement("b",{})
+endelement("b")
+characterdata("t")
+comment("c")
+processinginstruction("tgt","")
+processinginstruction("pi","some data")
+skippedentity("e",0)
+endelement("a")]])
+
+    cb, log = recorder{"xmldecl"}
+    parseAll(cb, '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><a/>')
+    parseAll(cb, '<?xml version="1.0" standalone="no"?><a/>')
+    expectLog(log, 'xmldecl("1.0","UTF-8",1)\nxmldecl("1.0",nil,0)')
+  )lua");
+}
+
+TEST_F(Events, NamespaceNamesAndDeclarationsWithASeparator) {
+  run(R"lua(
+    local cb, log = recorder{"startelement", "endelement", "startnamespacedecl", "endnamespacedecl"}
+    local doc = '<r xmlns="urn:x" xmlns:p="urn:p"><p:e p:a="1" b="2"/></r>'
+    expectEqual({parseAll(cb, doc, "|x")}, {1, 1})
+    expectLog(log, [[
+startnamespacedecl(nil,"urn:x")
+startnamespacedecl("p","urn:p")
+startelement("urn:x|r",{})
+startelement("urn:p|e",{b="2",urn:p|a="1"})
+endelement("urn:p|e")
+endelement("urn:x|r")
+endnamespacedecl("p")
+endnamespacedecl(nil)]])
+  )lua");
+}
+
+TEST_F(Events, CdataAndCommentEventsEndMergedRunsOnlyWhenRegistered) {
+  run(R"lua(
+    local doc = "<a>x<![CDATA[y]]>z<!--c-->w</a>"
+    local cb, log = recorder{"characterdata"}
+    parseAll(cb, doc)
+    expectLog(log, 'characterdata("xyzw")')
+
+    cb, log = recorder{"characterdata", "startcdatasection", "endcdatasection", "comment"}
+    parseAll(cb, doc)
+    expectLog(log, [[
+characterdata("x")
+startcdatasection()
+characterdata("y")
+endcdatasection()
+characterdata("z")
+comment("c")
+characterdata("w")]])
+  )lua");
+}
+
+TEST_F(Events, DefaultDataIsExpandedOnlyThroughDefaultExpand) {
+  run(R"lua(
+    local doc = '<!DOCTYPE a [<!ENTITY e "E">]><a>&e;</a>'
+    local function texts(keys)
+      local cb, log = recorder(keys)
+      parseAll(cb, doc)
+      return table.concat(log, "|")
+    end
+    local plain = texts{"defaulthandler"}
+    assert(plain:find('defaulthandler("&e;")', 1, true), plain)
+    local both = texts{"defaulthandler", "defaultexpand"}
+    assert(not both:find("defaulthandler", 1, true), both)
+    assert(both:find('defaultexpand("E")', 1, true), both)
+    assert(both:find('defaultexpand("<a>")', 1, true), both)
+  )lua");
+}
+
+TEST_F(Events, DeclarationCallbacksGetEveryArgument) {
+  run(R"lua(
+    local subset = '<!ENTITY e "val"><!ENTITY x SYSTEM "e.xml" ><!ENTITY u SYSTEM "u.png" NDATA png>' ..
+      '<!NOTATION png PUBLIC "png-id" "png.sys">' ..
+      '<!ATTLIST a x CDATA #IMPLIED y CDATA #REQUIRED z (p|q) "p" w CDATA #FIXED "f">' ..
+      '<!ENTITY % pe "pv">'
+    local cb, log = recorder{"startdoctypedecl", "enddoctypedecl", "entitydecl", "notationdecl",
+                             "attlistdecl"}
+    expectEqual({parseAll(cb, '<!DOCTYPE r SYSTEM "r.dtd" [' .. subset .. ']><r/>')}, {1, 1})
+    expectLog(log, [[
+startdoctypedecl("r","r.dtd",nil,1)
+entitydecl("e",0,"val","B",nil,nil,nil)
+entitydecl("x",0,nil,"B","e.xml",nil,nil)
+entitydecl("u",0,nil,"B","u.png",nil,"png")
+notationdecl("png","B","png.sys","png-id")
+attlistdecl("a","x","CDATA",nil,0)
+attlistdecl("a","y","CDATA",nil,1)
+attlistdecl("a","z","(p|q)","p",0)
+attlistdecl("a","w","CDATA","f",1)
+entitydecl("pe",1,"pv","B",nil,nil,nil)
+enddoctypedecl()]])
+
+    -- Unparsed entities reach their own callback when "entitydecl" is absent.
+    cb, log = recorder{"unparsedentitydecl", "startdoctypedecl"}
+    parseAll(cb, '<!DOCTYPE r PUBLIC "pub" "r.dtd"><!-- no subset --><r/>')
+    parseAll(cb, '<!DOCTYPE r [<!ENTITY u SYSTEM "u.png" NDATA png>]><r/>')
+    expectLog(log, [[
+startdoctypedecl("r","r.dtd","pub",0)
+startdoctypedecl("r",nil,nil,1)
+unparsedentitydecl("u","B","u.png",nil,"png")]])
+  )lua");
+}
+
+TEST_F(Events, ContentModelsBecomeNestedTablesCountedFromZero) {
+  run(R"lua(
+    local models = {}
+    local cb = { elementdecl = function(p, name, type, quantifier, children)
+      models[name] = {type, quantifier, children or "none"}
+    end }
+    expectEqual({parseAll(cb, [[<!DOCTYPE a [
+      <!ELEMENT e EMPTY> <!ELEMENT y ANY> <!ELEMENT t (#PCDATA)>
+      <!ELEMENT m (#PCDATA|b|c)*> <!ELEMENT s (b,(c|d)+,e?)>]><a/>]])}, {1, 1})
+    expectEqual(models.e, {1, 0, "none"})
+    expectEqual(models.y, {2, 0, "none"})
+    expectEqual(models.t, {3, 0, "none"})
+    expectEqual(models.m, {3, 2, {[0] = {type = 4, quantifier = 0, name = "b"},
+                                  [1] = {type = 4, quantifier = 0, name = "c"}}})
+    expectEqual(models.s, {6, 0, {
+      [0] = {type = 4, quantifier = 0, name = "b"},
+      [1] = {type = 5, quantifier = 3, children = {[0] = {type = 4, quantifier = 0, name = "c"},
+                                                   [1] = {type = 4, quantifier = 0, name = "d"}}},
+      [2] = {type = 4, quantifier = 1, name = "e"}}})
+    expectEqual({xml.XML_CTYPE_SEQ, xml.XML_CTYPE_CHOICE, xml.XML_CQUANT_PLUS}, {6, 5, 3})
+  )lua");
+}
+
+TEST_F(Events, DeepAndWideContentModelsConvertCompletely) {
+  run(R"lua(
+    local depth = 20000
+    local decl = "<!ELEMENT d " .. string.rep("(", depth) .. "x" .. string.rep(")*", depth) .. ">"
+    local wide = {}
+    for i = 1, 3000 do wide[i] = "w" .. i end
+    decl = decl .. "<!ELEMENT w (" .. table.concat(wide, "|") .. ")>"
+    local got = {}
+    local cb = { elementdecl = function(p, name, type, quantifier, children)
+      got[name] = children
+    end }
+    expectEqual({parseAll(cb, "<!DOCTYPE a [" .. decl .. "]><a/>")}, {1, 1})
+
+    local levels, node = 1, got.d[0]
+    while node.children do
+      assert(node.type == 6 and node.quantifier == 2 and node.name == nil, levels)
+      assert(node.children[1] == nil)
+      levels, node = levels + 1, node.children[0]
+    end
+    expectEqual(node, {type = 4, quantifier = 0, name = "x"})
+    expectEqual(levels, depth)
+
+    for i = 0, 2999 do assert(got.w[i].name == "w" .. (i + 1), i) end
+    assert(got.w[3000] == nil)
+  )lua");
+}
+
+TEST_F(Events, ContentModelsAreFreedWhenNoCallbackRuns) {
+  // Run under the leak checker: a model that reaches no script is still freed.
+  run(R"lua(
+    local doc = '<!DOCTYPE a [<!ENTITY e "v"><!ELEMENT a ((b,c)|d)+><!ELEMENT b (#PCDATA|c)*>]><a/>'
+    expectEqual({parseAll({elementdecl = 0}, doc)}, {1, 1})
+    local called = false
+    local p = xml.CreateParser({
+      entitydecl = function() error("stop here") end,
+      elementdecl = function() called = true end })
+    local ok, message = pcall(p.Parse, p, doc)
+    assert(not ok and message:find("stop here", 1, true), message)
+    assert(not called)
+    p:Free()
+  )lua");
+}
+
+TEST_F(Events, NotStandaloneResultDecidesWhetherParsingGoesOn) {
+  run(R"lua(
+    local doc = '<!DOCTYPE a SYSTEM "a.dtd"><a/>'
+    local function outcome(result)
+      local p = xml.CreateParser({ notstandalone = function() return result end })
+      local ok = p:Parse(doc)
+      local message = p:GetError()
+      p:Free()
+      return ok, message
+    end
+    expectEqual({outcome(1)}, {1})
+    expectEqual({outcome(-3)}, {1})
+    expectEqual({outcome(2 ^ 40)}, {1})
+    expectEqual({outcome("1")}, {1})
+    for _, refusal in ipairs{0, 0.5, -0.9, "x", false} do
+      expectEqual({outcome(refusal)}, {0, "document is not standalone"})
+    end
+    expectEqual({outcome(nil)}, {0, "document is not standalone"})
+
+    -- Without a callback the document is accepted.
+    expectEqual({parseAll({notstandalone = 0}, doc)}, {1, 1})
+
+    local p = xml.CreateParser({ notstandalone = function() error("refused loudly") end })
+    local ok, message = pcall(p.Parse, p, doc)
+    assert(not ok and message:find("refused loudly", 1, true), message)
+  )lua");
+}
+
+TEST_F(Events, ExternalEntitiesAreParsedByChildObjectsWithTextMerged) {
+  run(R"lua(
+    local texts = { ["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep" }
+    local cb, log = recorder{"startelement", "endelement", "characterdata", "xmldecl"}
+    local children = {}
+    cb.externalentityref = function(p, child, base, systemId, publicId)
+      log[#log + 1] = "ref(" .. show(base) .. "," .. show(systemId) .. "," .. show(publicId) .. ")"
+      assert(child ~= p and getmetatable(child) == getmetatable(main))
+      children[#children + 1] = child
+      assert(child:Parse(texts[systemId]) == 1 and child:Parse() == 1)
+      return 1
+    end
+    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml"><!ENTITY f PUBLIC "fp" "f.xml">]>' ..
+                '<a>ab&e;ef</a>'
+    expectEqual({parseAll(cb, doc)}, {1, 1})
+    expectLog(log, [[
+startelement("a",{})
+characterdata("ab")
+ref("B","e.xml",nil)
+child xmldecl(nil,"UTF-8",-1)
+child characterdata("x")
+child startelement("b",{})
+ref("B","f.xml","fp")
+child characterdata("deep")
+child endelement("b")
+child characterdata("y")
+characterdata("ef")
+endelement("a")]])
+
+    -- The children were closed on the way back from their callbacks.
+    assert(#children == 2)
+    for _, child in ipairs(children) do
+      local ok, message = pcall(child.Parse, child, "<x/>")
+      assert(not ok and message:find("Parser is closed!", 1, true), message)
+      ok, message = pcall(child.GetError, child)
+      assert(not ok and message:find("Parser is closed!", 1, true), message)
+      child:Free()
+    end
+  )lua");
+}
+
+TEST_F(Events, ExternalEntityResultsAndFailures) {
+  run(R"lua(
+    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml">]><a>&e;<b/></a>'
+    local function outcome(callback)
+      local seen = {}
+      local p = xml.CreateParser({ externalentityref = callback,
+                                   startelement = function(p, name) seen[#seen + 1] = name end })
+      local ok, result = pcall(p.Parse, p, doc)
+      local message = (p:GetError())
+      p:Free()
+      return ok, result, message, table.concat(seen, ",")
+    end
+    expectEqual({outcome(function(p, child) child:Parse("<c/>"); child:Parse(); return 7 end)},
+                {true, 1, nil, "a,c,b"})
+    -- Accepting without feeding the child leaves the entity empty.
+    expectEqual({outcome(function() return 1 end)}, {true, 1, nil, "a,b"})
+    local refused = "error in processing external entity reference"
+    expectEqual({outcome(function() return 0 end)}, {true, 0, refused, "a"})
+    expectEqual({outcome(function() end)}, {true, 0, refused, "a"})
+    local ok, message, _, seen = outcome(function() error("no such file") end)
+    expectEqual({ok, seen}, {false, "a"})
+    assert(message:find("no such file", 1, true), message)
+
+    -- A callback failing inside the child's parse: the child's Parse
+    -- returns, the parent's raises, nothing else is called.
+    local childResult
+    local p = xml.CreateParser({
+      startelement = function(p, name) if name == "c" then error("bad c") end end,
+      endelement = function() error("must not run") end,
+      externalentityref = function(p, child)
+        childResult = child:Parse("<c/>")
+        return 1
+      end })
+    ok, message = pcall(p.Parse, p, doc)
+    assert(not ok and message:find("bad c", 1, true), message)
+    expectEqual(childResult, 1)
+    p:Free()
+  )lua");
+}
+
+/* Script access to the host's fault injection for Expat's allocator. */
+int failMalloc(lua_State *L) {
+  velloran::failMallocAfter(static_cast<long>(luaL_checknumber(L, 1)));
+  return 0;
+}
+
+TEST_F(Events, ChildParserThatCannotBeCreatedFailsTheParseCleanly) {
+  lua_register(host.state(), "failMalloc", failMalloc);
+  // The n-th allocation of Expat after the start tag fails; one of them is
+  // the child parser's. Every outcome must be clean, and that one must be
+  // the registered error raised once Expat has returned.
+  run(R"lua(
+    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml">]><a>&e;</a>'
+    local createFailed, called = 0, 0
+    for n = 1, 12 do
+      local p = xml.CreateParser({
+        startelement = function(p, name) if name == "a" then failMalloc(n) end end,
+        externalentityref = function(p, child) called = called + 1; return 1 end })
+      local ok, message = pcall(p.Parse, p, doc)
+      failMalloc(0)
+      if not ok then
+        assert(message:find("XML_ParserCreate failed!", 1, true), message)
+        createFailed = createFailed + 1
+      end
+      p:Free()
+    end
+    assert(createFailed >= 1, "the child parser's allocation was never hit")
+    assert(called >= 1)
+  )lua");
+}
+
+} // namespace

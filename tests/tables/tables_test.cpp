@@ -1,0 +1,153 @@
+// Scripts save and load tables as XML through the host's table functions.
+#include <stdio.h>
+
+#include "tests/lua_test.h"
+
+namespace {
+
+// deepEqual(a, b) -> true, or false and the path of the first difference.
+const char *const DEEP_EQUAL = R"lua(
+function deepEqual(a, b, path)
+  path = path or "t"
+  if type(a) ~= type(b) then return false, path .. ": " .. type(a) .. " vs " .. type(b) end
+  if type(a) ~= "table" then
+    if a == b or (a ~= a and b ~= b) then return true end
+    return false, path .. ": " .. tostring(a) .. " vs " .. tostring(b)
+  end
+  for k, v in pairs(a) do
+    local ok, where = deepEqual(v, b[k], path .. "[" .. tostring(k) .. "]")
+    if not ok then return false, where end
+  end
+  for k in pairs(b) do
+    if a[k] == nil then return false, path .. "[" .. tostring(k) .. "] only in the copy" end
+  end
+  return true
+end
+function roundTrip(t, options)
+  local xmltext = velloran.SerializeTable(t, options)
+  return velloran.DeserializeTable(xmltext, options), xmltext
+end
+)lua";
+
+class Tables : public LuaTest {
+protected:
+  void SetUp() override {
+    LuaTest::SetUp();
+    std::string message;
+    ASSERT_TRUE(host.run(DEEP_EQUAL, &message, "=deepEqual")) << message;
+  }
+};
+
+TEST_F(Tables, EveryValueTypeSurvivesTheItemsFormat) {
+  lua(R"(
+    local t = {
+      "first", "second", 3,
+      title = "Hello & <welcome>", empty = "", spaces = "   ", digits = "007", minus = "-x",
+      binary = "\0\1\2\255", latin = "caf\195\169", cr = "a\r\nb\rc",
+      numbers = {-1, 0, 0.5, -0.25, 1e300, -1e-300, 2^53, 1/3, 0.1 + 0.2, 123456789012345678},
+      nested = {deeper = {deepest = {}}, list = {1, {2, {3}}}},
+      emptytable = {},
+      [-7] = "negative key", [1000] = "far key", [2.5e3] = "another",
+      yes = 1, no = 0,
+    }
+    local back = roundTrip(t)
+    assert(deepEqual(t, back))
+    -- booleans become the numbers 1 and 0
+    local b = roundTrip({on = true, off = false})
+    eq(b.on, 1) eq(b.off, 0)
+  )");
+}
+
+TEST_F(Tables, SameTableSameBytes) {
+  lua(R"(
+    local a = velloran.SerializeTable({b = 1, a = 2, [10] = 3, 4, 5, [-1] = 6})
+    local b = velloran.SerializeTable({[-1] = 6, [10] = 3, a = 2, b = 1, 4, 5})
+    eq(a, b)
+    local order = {}
+    for name in a:gmatch("\t<([%w_.%-]+)>") do order[#order + 1] = name end
+    eq(table.concat(order, " "), "item.1 item.2 item.-1 item.10 a b")
+  )");
+}
+
+TEST_F(Tables, RefusalsNameThePath) {
+  lua(R"(
+    local cyclic = {settings = {window = {}}}
+    cyclic.settings.window[3] = cyclic.settings
+    expectError("contains itself at 'settings.window[3]'", velloran.SerializeTable, cyclic)
+    -- the same table twice, not inside itself, is fine
+    local shared = {1}
+    assert(velloran.SerializeTable({a = shared, b = shared}))
+    expectError("cannot save a boolean key at 'list[true]'", velloran.SerializeTable,
+                {list = {[true] = 1}})
+    expectError("cannot save a userdata value at 'out'", velloran.SerializeTable, {out = io.stdout})
+    expectError("cannot save a thread value", velloran.SerializeTable,
+                {co = coroutine.create(function() end)})
+    expectError('"items" format at \'[1.5]\'', velloran.SerializeTable, {[1.5] = 1})
+    expectError('"items" format at \'["a b"]\'', velloran.SerializeTable, {["a b"] = 1})
+    expectError("cannot save a C function", velloran.SerializeTable, {f = print})
+    expectError("unknown option 'colour'", velloran.SerializeTable, {}, {colour = 1})
+    expectError("bad option 'format'", velloran.SerializeTable, {}, {format = "yaml"})
+  )");
+}
+
+TEST_F(Tables, FunctionsOnlyWithTheOption) {
+  lua(R"(
+    local t = {double = function(x) return 2 * x end}
+    local text = velloran.SerializeTable(t)
+    expectError("functions = true", velloran.DeserializeTable, text)
+    local back = velloran.DeserializeTable(text, {functions = true})
+    eq(back.double(21), 42)
+  )");
+}
+
+TEST_F(Tables, BrokenInputIsAnErrorNotAShorterTable) {
+  lua(R"(
+    local text = velloran.SerializeTable({a = {b = {c = 1}}, d = 2})
+    for cut = 1, #text - 2 do
+      local ok, err = pcall(velloran.DeserializeTable, text:sub(1, cut))
+      assert(not ok, "a text cut at " .. cut .. " must not load")
+      assert(tostring(err):find('not a valid XML table in "items" format', 1, true), err)
+    end
+    expectError('not a valid XML table in "items" format', velloran.DeserializeTable,
+                "<other><a>1</a></other>")
+  )");
+}
+
+TEST_F(Tables, FilesStreamAndFailedWritesKeepTheOldFile) {
+  std::string path = std::string(BINARY_DIR) + "/tables_test_settings.xml";
+  remove(path.c_str());
+  lua("local path = '" + path + R"('
+    local t = {window = {width = 640, height = 480, title = "Main"}, recent = {"a.txt", "b.txt"}}
+    velloran.WriteTable(path, t)
+    assert(deepEqual(velloran.ReadTable(path), t))
+    expectError("cannot save a userdata value", velloran.WriteTable, path, {bad = io.stdout})
+    assert(deepEqual(velloran.ReadTable(path), t), "the old file is intact")
+    assert(not io.open(path .. ".part"), "no temporary file is left")
+    expectError("cannot open", velloran.ReadTable, path .. ".missing")
+  )");
+  remove(path.c_str());
+}
+
+TEST_F(Tables, DocumentFormatsKeepNamesAttributesAndText) {
+  lua(R"(
+    local doc = '<?xml version="1.0"?>\n<Library open="yes" id="1"><Shelf n="2">' ..
+                '<Book>Dune</Book><Book lang="fr">Vol de nuit</Book></Shelf><Empty/></Library>'
+    local t = velloran.DeserializeTable(doc, {format = "indexed", rawnames = true})
+    local root = t[0]
+    eq(root.name, "Library")
+    eq(root.attrs[0].key, "open") eq(root.attrs[1].value, "1")
+    eq(root.nodes[0].nodes[1].text, "Vol de nuit")
+    eq(root.nodes[1].name, "Empty")
+    local again = velloran.DeserializeTable(
+        velloran.SerializeTable(t, {format = "indexed"}), {format = "indexed", rawnames = true})
+    assert(deepEqual(t, again))
+
+    local named = velloran.DeserializeTable(doc, {format = "named"})
+    eq(named.library.nodes.shelf.attrs[0].value, "2")
+    local n2 = velloran.DeserializeTable(velloran.SerializeTable(named, {format = "named"}),
+                                         {format = "named"})
+    assert(deepEqual(named, n2))
+  )");
+}
+
+} // namespace
