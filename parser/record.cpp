@@ -14,6 +14,8 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->callbackError = 0;
   record->errorArgument = nullptr;
   record->running = 0;
+  record->keyMask = 0;
+  record->stepKeys = 0;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;

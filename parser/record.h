@@ -36,6 +36,11 @@ struct ParserRecord {
   /* Nonzero while this record's Expat parser is inside XML_Parse: a parse
      step on the same object from one of its own callbacks is refused. */
   int32_t running;
+  /* Bit n set: the handler of callback key n is registered. */
+  uint32_t keyMask;
+  /* Keys whose strings the running parse step pushed (see
+     pushCallbackKeys); 0 outside a parse step. */
+  uint32_t stepKeys;
 };
 
 /* Pushes a new parser object (userdata with the parser metatable) and
