@@ -5,25 +5,36 @@
 #   make demo    run the main example
 #   make fuzz    build the libFuzzer targets with clang and run each for
 #                FUZZ_SECONDS (default 60); `make check` runs them briefly
+#   make bench   optimised build, then the benchmark suite (bench/README.md)
+#
+# LUA=luajit builds the host against LuaJIT instead of Lua 5.1, in folders
+# of its own (build-luajit/, build-asan-luajit/, build-bench-luajit/).
 
 MAKEFLAGS += --no-print-directory
 
 LUA ?= lua5.1
 JOBS ?= $(shell nproc)
-BUILD_DIR := build
-ASAN_DIR := build-asan
-FUZZ_DIR := build-fuzz
+ifeq ($(LUA),lua5.1)
+ENGINE_SUFFIX :=
+else
+ENGINE_SUFFIX := -$(LUA)
+endif
+BUILD_DIR := build$(ENGINE_SUFFIX)
+ASAN_DIR := build-asan$(ENGINE_SUFFIX)
+BENCH_DIR := build-bench$(ENGINE_SUFFIX)
+BENCH_DATA := build/bench
+FUZZ_DIR := build-fuzz$(ENGINE_SUFFIX)
 FUZZ_SECONDS ?= 60
 # The short pass inside `make check`: seconds per target.
 CHECK_FUZZ_SECONDS ?= 5
 CMAKE_FLAGS := -DLUA=$(LUA)
 
-.PHONY: all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo clean
+.PHONY: all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean
 
 all: build
 
 deps:
-	@bash scripts/deps.sh
+	@bash scripts/deps.sh $(LUA)
 
 build: deps
 	@cmake -S . -B $(BUILD_DIR) $(CMAKE_FLAGS) >/dev/null
@@ -54,5 +65,15 @@ check-fuzz: fuzz-build
 demo: build
 	@bash scripts/demo.sh $(BUILD_DIR)
 
+# An optimised build of its own, then every workload in rounds; the table is
+# printed and written to build/bench/results$(ENGINE_SUFFIX).md.
+bench:
+	@bash scripts/deps.sh $(LUA) bench
+	@cmake -S . -B $(BENCH_DIR) $(CMAKE_FLAGS) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF >/dev/null
+	@cmake --build $(BENCH_DIR) -j $(JOBS)
+	@mkdir -p $(BENCH_DATA)
+	/usr/bin/python3 bench/run.py --build $(BENCH_DIR) --data $(BENCH_DATA) \
+		--out $(BENCH_DATA)/results$(ENGINE_SUFFIX).md $(BENCH_FLAGS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

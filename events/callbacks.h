@@ -10,16 +10,17 @@
 
 #include <expat.h>
 
+#include "events/handlers.h"
 #include "parser/record.h"
 
 /* ---- shared tails (each fetches the callback of key first) -------------- */
 
 /* Calls the callback of key with self and one string (nil for null). */
-void stringEvent(void *userData, const char *key, const XML_Char *text);
+void stringEvent(void *userData, CallbackKey key, const XML_Char *text);
 /* Calls the callback of key with self alone. */
-void selfEvent(void *userData, const char *key);
+void selfEvent(void *userData, CallbackKey key);
 /* Calls the callback of key with self and the counted text. */
-void textEvent(void *userData, const char *key, const XML_Char *text, int length);
+void textEvent(void *userData, CallbackKey key, const XML_Char *text, int length);
 
 /* Pops the value on top of the script stack and returns it as Expat's
    integer: truncated toward zero, saturated to the 32-bit range, 0 for

@@ -122,7 +122,7 @@ static void convertChildren(lua_State *L, const XML_Content *top) {
 /* Expat hands the model over to this handler: it is freed on every path. */
 void XMLCALL onElementDecl(void *userData, const XML_Char *name, XML_Content *model) {
   ParserRecord *record = static_cast<ParserRecord *>(userData);
-  if (fetchCallback(record, "elementdecl")) {
+  if (fetchCallback(record, KEY_ELEMENTDECL)) {
     lua_State *L = record->scriptState;
     /* A fixed number of slots, within what every command's frame has
        free, whatever the depth of the model. */

@@ -13,7 +13,7 @@ static ParserRecord *recordOf(void *userData) {
 
 void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char **attributes) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "startelement"))
+  if (!fetchCallback(record, KEY_STARTELEMENT))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, name);
@@ -29,16 +29,16 @@ void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char
 }
 
 void XMLCALL onEndElement(void *userData, const XML_Char *name) {
-  stringEvent(userData, "endelement", name);
+  stringEvent(userData, KEY_ENDELEMENT, name);
 }
 
 void XMLCALL onComment(void *userData, const XML_Char *text) {
-  stringEvent(userData, "comment", text);
+  stringEvent(userData, KEY_COMMENT, text);
 }
 
 void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, const XML_Char *data) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "processinginstruction"))
+  if (!fetchCallback(record, KEY_PROCESSINGINSTRUCTION))
     return;
   host::lua_pushstring(record->scriptState, target);
   host::lua_pushstring(record->scriptState, data);
@@ -46,24 +46,24 @@ void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, con
 }
 
 void XMLCALL onStartCdataSection(void *userData) {
-  selfEvent(userData, "startcdatasection");
+  selfEvent(userData, KEY_STARTCDATASECTION);
 }
 
 void XMLCALL onEndCdataSection(void *userData) {
-  selfEvent(userData, "endcdatasection");
+  selfEvent(userData, KEY_ENDCDATASECTION);
 }
 
 void XMLCALL onDefault(void *userData, const XML_Char *text, int length) {
-  textEvent(userData, "defaulthandler", text, length);
+  textEvent(userData, KEY_DEFAULTHANDLER, text, length);
 }
 
 void XMLCALL onDefaultExpand(void *userData, const XML_Char *text, int length) {
-  textEvent(userData, "defaultexpand", text, length);
+  textEvent(userData, KEY_DEFAULTEXPAND, text, length);
 }
 
 void XMLCALL onStartNamespaceDecl(void *userData, const XML_Char *prefix, const XML_Char *uri) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "startnamespacedecl"))
+  if (!fetchCallback(record, KEY_STARTNAMESPACEDECL))
     return;
   host::lua_pushstring(record->scriptState, prefix);
   host::lua_pushstring(record->scriptState, uri);
@@ -71,13 +71,13 @@ void XMLCALL onStartNamespaceDecl(void *userData, const XML_Char *prefix, const 
 }
 
 void XMLCALL onEndNamespaceDecl(void *userData, const XML_Char *prefix) {
-  stringEvent(userData, "endnamespacedecl", prefix);
+  stringEvent(userData, KEY_ENDNAMESPACEDECL, prefix);
 }
 
 void XMLCALL onXmlDecl(void *userData, const XML_Char *version, const XML_Char *encoding,
                        int standalone) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "xmldecl"))
+  if (!fetchCallback(record, KEY_XMLDECL))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, version);
@@ -88,7 +88,7 @@ void XMLCALL onXmlDecl(void *userData, const XML_Char *version, const XML_Char *
 
 void XMLCALL onSkippedEntity(void *userData, const XML_Char *name, int isParameterEntity) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "skippedentity"))
+  if (!fetchCallback(record, KEY_SKIPPEDENTITY))
     return;
   host::lua_pushstring(record->scriptState, name);
   host::lua_pushnumber(record->scriptState, isParameterEntity);

@@ -14,7 +14,7 @@ static ParserRecord *recordOf(void *userData) {
 void XMLCALL onStartDoctypeDecl(void *userData, const XML_Char *name, const XML_Char *systemId,
                                 const XML_Char *publicId, int hasInternalSubset) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "startdoctypedecl"))
+  if (!fetchCallback(record, KEY_STARTDOCTYPEDECL))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, name);
@@ -25,7 +25,7 @@ void XMLCALL onStartDoctypeDecl(void *userData, const XML_Char *name, const XML_
 }
 
 void XMLCALL onEndDoctypeDecl(void *userData) {
-  selfEvent(userData, "enddoctypedecl");
+  selfEvent(userData, KEY_ENDDOCTYPEDECL);
 }
 
 void XMLCALL onEntityDecl(void *userData, const XML_Char *name, int isParameterEntity,
@@ -33,7 +33,7 @@ void XMLCALL onEntityDecl(void *userData, const XML_Char *name, int isParameterE
                           const XML_Char *systemId, const XML_Char *publicId,
                           const XML_Char *notationName) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "entitydecl"))
+  if (!fetchCallback(record, KEY_ENTITYDECL))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, name);
@@ -55,7 +55,7 @@ void XMLCALL onUnparsedEntityDecl(void *userData, const XML_Char *name, const XM
                                   const XML_Char *systemId, const XML_Char *publicId,
                                   const XML_Char *notationName) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "unparsedentitydecl"))
+  if (!fetchCallback(record, KEY_UNPARSEDENTITYDECL))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, name);
@@ -69,7 +69,7 @@ void XMLCALL onUnparsedEntityDecl(void *userData, const XML_Char *name, const XM
 void XMLCALL onNotationDecl(void *userData, const XML_Char *name, const XML_Char *base,
                             const XML_Char *systemId, const XML_Char *publicId) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "notationdecl"))
+  if (!fetchCallback(record, KEY_NOTATIONDECL))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, name);
@@ -83,7 +83,7 @@ void XMLCALL onAttlistDecl(void *userData, const XML_Char *elementName,
                            const XML_Char *attributeName, const XML_Char *attributeType,
                            const XML_Char *defaultValue, int isRequired) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "attlistdecl"))
+  if (!fetchCallback(record, KEY_ATTLISTDECL))
     return;
   lua_State *L = record->scriptState;
   host::lua_pushstring(L, elementName);
@@ -98,7 +98,7 @@ void XMLCALL onAttlistDecl(void *userData, const XML_Char *elementName,
    0; a callback that returns nothing therefore refuses. */
 int XMLCALL onNotStandalone(void *userData) {
   ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, "notstandalone"))
+  if (!fetchCallback(record, KEY_NOTSTANDALONE))
     return 1;
   callCallback(record, 0, 1);
   return popIntegerResult(record->scriptState);
@@ -112,7 +112,7 @@ int XMLCALL onExternalEntityRef(XML_Parser parser, const XML_Char *context, cons
                                 const XML_Char *systemId, const XML_Char *publicId) {
   ParserRecord *record = recordOf(XML_GetUserData(parser));
   lua_State *L = record->scriptState;
-  if (!fetchCallback(record, "externalentityref"))
+  if (!fetchCallback(record, KEY_EXTERNALENTITYREF))
     return 1;
   /* Stack: callback, self, child; the call gets copies, so that the child
      stays anchored until it is closed, whatever the script does with it. */

@@ -10,6 +10,33 @@
 /* The callback keys in their fixed order, ended by a null entry. */
 extern const char *const callbackKeys[];
 
+/* Positions of the keys in callbackKeys. */
+enum CallbackKey {
+  KEY_STARTCDATASECTION,
+  KEY_ENDCDATASECTION,
+  KEY_CHARACTERDATA,
+  KEY_COMMENT,
+  KEY_DEFAULTHANDLER,
+  KEY_DEFAULTEXPAND,
+  KEY_STARTELEMENT,
+  KEY_ENDELEMENT,
+  KEY_EXTERNALENTITYREF,
+  KEY_STARTNAMESPACEDECL,
+  KEY_ENDNAMESPACEDECL,
+  KEY_NOTATIONDECL,
+  KEY_NOTSTANDALONE,
+  KEY_PROCESSINGINSTRUCTION,
+  KEY_UNPARSEDENTITYDECL,
+  KEY_STARTDOCTYPEDECL,
+  KEY_ENTITYDECL,
+  KEY_ATTLISTDECL,
+  KEY_ELEMENTDECL,
+  KEY_ENDDOCTYPEDECL,
+  KEY_SKIPPEDENTITY,
+  KEY_XMLDECL,
+  KEY_COUNT
+};
+
 /* One registration step: when a callback table holds either key, install()
    registers the row's handler(s) on the Expat parser. */
 struct HandlerRow {

@@ -6,7 +6,7 @@
 #include "host/services.h"
 #include "parser/dispatch.h"
 
-void stringEvent(void *userData, const char *key, const XML_Char *text) {
+void stringEvent(void *userData, CallbackKey key, const XML_Char *text) {
   ParserRecord *record = static_cast<ParserRecord *>(userData);
   if (!fetchCallback(record, key))
     return;
@@ -14,14 +14,14 @@ void stringEvent(void *userData, const char *key, const XML_Char *text) {
   callCallback(record, 1, 0);
 }
 
-void selfEvent(void *userData, const char *key) {
+void selfEvent(void *userData, CallbackKey key) {
   ParserRecord *record = static_cast<ParserRecord *>(userData);
   if (!fetchCallback(record, key))
     return;
   callCallback(record, 0, 0);
 }
 
-void textEvent(void *userData, const char *key, const XML_Char *text, int length) {
+void textEvent(void *userData, CallbackKey key, const XML_Char *text, int length) {
   ParserRecord *record = static_cast<ParserRecord *>(userData);
   if (!fetchCallback(record, key))
     return;

@@ -59,10 +59,19 @@ int validateKeys(lua_State *L) {
   return 0;
 }
 
-void registerHandlers(lua_State *L, XML_Parser parser) {
-  for (const HandlerRow *row = handlerRows; row->keys[0]; row++)
-    if (hasCallbackKey(L, row->keys[0]) || (row->keys[1] && hasCallbackKey(L, row->keys[1])))
-      row->install(parser);
+/* Registers the rows whose keys the table holds; returns the set of keys
+   whose handlers are registered (both keys of a pair). */
+uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
+  uint32_t keys = 0;
+  for (const HandlerRow *row = handlerRows; row->keys[0]; row++) {
+    if (!hasCallbackKey(L, row->keys[0]) && !(row->keys[1] && hasCallbackKey(L, row->keys[1])))
+      continue;
+    row->install(parser);
+    for (const char *key : row->keys)
+      if (key)
+        keys |= 1u << host::luaL_findstring(key, callbackKeys);
+  }
+  return keys;
 }
 
 } // namespace
@@ -91,7 +100,7 @@ int CreateParser(lua_State *L) {
   host::lua_pushvalue(L, ARG_CALLBACKS);
   record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   XML_SetUserData(record->expatParser, record);
-  registerHandlers(L, record->expatParser);
+  record->keyMask = registerHandlers(L, record->expatParser);
   return 1; /* the object, still on top */
 }
 

@@ -6,13 +6,33 @@
 /* Stack slots of the running parse step. */
 enum { SLOT_SELF = 1, SLOT_CALLBACKS = 3 };
 
-int fetchCallback(ParserRecord *record, const char *key) {
+uint32_t pushCallbackKeys(lua_State *L, const ParserRecord *record) {
+  uint32_t keys = record->keyMask;
+  if (!keys || !host::lua_checkstack(L, __builtin_popcount(keys) + LUA_MINSTACK))
+    return 0;
+  for (int key = 0; key < KEY_COUNT; key++)
+    if (keys & (1u << key))
+      host::lua_pushstring(L, callbackKeys[key]);
+  return keys;
+}
+
+/* Pushes the key string: a copy of the one the parse step pushed, or a new
+   one when the step has none for this key. */
+static void pushKey(lua_State *L, const ParserRecord *record, CallbackKey key) {
+  uint32_t bit = 1u << key;
+  if (record->stepKeys & bit)
+    host::lua_pushvalue(L, SLOT_FIRST_KEY + __builtin_popcount(record->stepKeys & (bit - 1)));
+  else
+    host::lua_pushstring(L, callbackKeys[key]);
+}
+
+int fetchCallback(ParserRecord *record, CallbackKey key) {
   if (record->parseState == PSTATE_COLLECTING)
     flushCharData(record);
   if (record->parseState == PSTATE_ERROR)
     return 0;
   lua_State *L = record->scriptState;
-  host::lua_pushstring(L, key);
+  pushKey(L, record, key);
   host::lua_gettable(L, SLOT_CALLBACKS);
   int type = host::lua_type(L, -1);
   if (type == LUA_TFUNCTION) {
@@ -23,7 +43,7 @@ int fetchCallback(ParserRecord *record, const char *key) {
   bool off = type == LUA_TNIL || (host::lua_isnumber(L, -1) && host::lua_tonumber(L, -1) == 0);
   host::lua_settop(L, -2);
   if (!off)
-    deferError(record, errorIds[ERR_NOT_A_FUNCTION], key);
+    deferError(record, errorIds[ERR_NOT_A_FUNCTION], callbackKeys[key]);
   return 0;
 }
 
@@ -35,12 +55,14 @@ int callCallback(ParserRecord *record, int nargs, int nresults) {
   lua_State *L = record->scriptState;
   luaL_Buffer *buffer = record->charBuffer;
   ParserRecord *step = record->stepRecord;
+  uint32_t keys = record->stepKeys;
   step->callbackDepth++;
   int status = host::lua_pcall(L, nargs + 1, nresults, 0);
   step->callbackDepth--;
   record->scriptState = L;
   record->charBuffer = buffer;
   record->stepRecord = step;
+  record->stepKeys = keys;
   if (record->parseState == PSTATE_COLLECTING)
     record->parseState = PSTATE_PARSING;
   if (status != 0)
@@ -58,7 +80,7 @@ void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length) {
   auto *record = static_cast<ParserRecord *>(userData);
   switch (record->parseState) {
   case PSTATE_PARSING:
-    if (!fetchCallback(record, "characterdata"))
+    if (!fetchCallback(record, KEY_CHARACTERDATA))
       return;
     if (!record->mergeCharData) {
       host::lua_pushlstring(record->scriptState, text, static_cast<size_t>(length));

@@ -54,6 +54,7 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   lua_State *savedState = events->scriptState;
   luaL_Buffer *savedBuffer = events->charBuffer;
   ParserRecord *savedStep = events->stepRecord;
+  uint32_t savedKeys = events->stepKeys;
 
   record->parseState = PSTATE_PARSING;
   record->scriptState = L;
@@ -64,6 +65,7 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
 
   host::lua_settop(L, ARG_VALUE);
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
+  events->stepKeys = pushCallbackKeys(L, events);
 
   /* Until the step is over, callbacks cannot start another step on this
      object or free it (Parse and Free refuse while running). */
@@ -72,6 +74,7 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   if (events->parseState == PSTATE_COLLECTING)
     flushCharData(events);
   record->running--;
+  events->stepKeys = savedKeys;
   if (events != record) {
     events->scriptState = savedState;
     events->charBuffer = savedBuffer;

@@ -16,6 +16,8 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->running = 0;
   record->callbackDepth = 0;
   record->stepRecord = record;
+  record->keyMask = 0;
+  record->stepKeys = 0;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;

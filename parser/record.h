@@ -44,6 +44,11 @@ struct ParserRecord {
   /* The record whose parse step feeds this record's events now: itself, or
      a child object parsing an external entity. Set by the parse step. */
   struct ParserRecord *stepRecord;
+  /* Bit n set: the handler of callback key n is registered. */
+  uint32_t keyMask;
+  /* Keys whose strings the running parse step pushed (see
+     pushCallbackKeys); 0 outside a parse step. */
+  uint32_t stepKeys;
 };
 
 /* Pushes a new parser object (userdata with the parser metatable) and

@@ -1,6 +1,12 @@
 #!/usr/bin/env bash
 # Installs the Debian packages that the build and the tests need, only when
 # they are missing. Safe to run again: a complete machine installs nothing.
+#
+#   deps.sh [luajit] [bench]
+#
+# luajit: the LuaJIT headers and library (make build LUA=luajit);
+# bench:  the benchmark's inputs and peers (make bench). Neither is needed
+#         by make check, whose bench smoke test skips missing peers.
 set -euo pipefail
 
 packages=(
@@ -16,6 +22,22 @@ packages=(
   clang
   libclang-rt-14-dev
 )
+
+for group in "$@"; do
+  case "$group" in
+  luajit) packages+=(libluajit-5.1-dev) ;;
+  lua5.1) ;;
+  bench)
+    # The real-world input (shared MIME database) and the peers: Perl's
+    # XML::Parser, Python's xmltodict, Lua's cjson; perf for profiling.
+    packages+=(shared-mime-info libxml-parser-perl python3-xmltodict lua-cjson linux-perf)
+    ;;
+  *)
+    echo "deps: unknown group $group (known: luajit, bench)" >&2
+    exit 2
+    ;;
+  esac
+done
 
 missing=()
 for p in "${packages[@]}"; do

@@ -105,9 +105,41 @@ static void XMLCALL probeStart(void *userData, const XML_Char *, const XML_Char 
 
 /* The reader is Expat, so Expat decides: the name is one when "<name/>" is
    a document of exactly that one element without attributes. */
+/* ASCII_NAME_START and ASCII_NAME_CHAR: the ASCII characters that may begin
+   a name and that may follow in one, as Expat reads them (in both
+   encodings ASCII is itself). */
+enum { ASCII_NAME_START = 1, ASCII_NAME_CHAR = 2 };
+
+static unsigned asciiNameClass(unsigned char c) {
+  if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':')
+    return ASCII_NAME_START | ASCII_NAME_CHAR;
+  if ((c >= '0' && c <= '9') || c == '-' || c == '.')
+    return ASCII_NAME_CHAR;
+  return 0;
+}
+
+/* Names of ASCII letters, digits and the four punctuation characters are
+   decided here (1 or 0); any other byte leaves the decision to Expat (-1). */
+static int checkAsciiName(const char *name) {
+  int valid = 1;
+  for (const unsigned char *c = reinterpret_cast<const unsigned char *>(name); *c; c++) {
+    if (*c >= 0x80)
+      return -1;
+    unsigned wanted =
+        c == reinterpret_cast<const unsigned char *>(name) ? ASCII_NAME_START : ASCII_NAME_CHAR;
+    if (!(asciiNameClass(*c) & wanted))
+      valid = 0;
+  }
+  return valid;
+}
+
 bool isXmlName(const char *name, int32_t encoding) {
   if (!name[0] || strpbrk(name, NOT_IN_NAMES))
     return false;
+  /* Most names are plain ASCII: no parser needed for them. */
+  int ascii = checkAsciiName(name);
+  if (ascii >= 0)
+    return ascii == 1;
   XML_Parser parser = XML_ParserCreate_MM(encoding == ENCODING_UTF8 ? "UTF-8" : "ISO-8859-1",
                                           host::expatMemory(), nullptr);
   if (!parser)

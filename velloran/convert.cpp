@@ -60,14 +60,8 @@ char *latin1ToUtf8(const unsigned char *text, size_t length) {
   return out;
 }
 
-char *copyUtf8(const unsigned char *text, size_t length) {
-  for (size_t i = 0; i < length;) {
-    uint32_t c;
-    int size = decodeUTF8(text + i, length - i, &c);
-    if (size == 0)
-      return nullptr;
-    i += size;
-  }
+/* Any byte string is ISO-8859-1 text: a plain copy. */
+char *copyLatin1(const unsigned char *text, size_t length) {
   char *out = static_cast<char *>(malloc(length + 1));
   if (!out)
     return nullptr;
@@ -76,13 +70,16 @@ char *copyUtf8(const unsigned char *text, size_t length) {
   return out;
 }
 
-char *copyLatin1(const unsigned char *text, size_t length) {
-  char *out = static_cast<char *>(malloc(length + 1));
-  if (!out)
-    return nullptr;
-  memcpy(out, text, length);
-  out[length] = 0;
-  return out;
+/* A copy of UTF-8 text, which must be valid. */
+char *copyUtf8(const unsigned char *text, size_t length) {
+  for (size_t i = 0; i < length;) {
+    uint32_t c;
+    int size = decodeUTF8(text + i, length - i, &c);
+    if (size == 0)
+      return nullptr;
+    i += size;
+  }
+  return copyLatin1(text, length);
 }
 
 typedef char *(*Converter)(const unsigned char *text, size_t length);

@@ -4,6 +4,7 @@
  * bytes; the host keeps live bytes and blocks per tag and the peak of live
  * bytes, and can be told to fail a chosen AllocMem call.
  */
+#include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -42,11 +43,23 @@ union BlockHeader {
 size_t liveBytes, liveBlocks, peakBytes;
 long allocCountdown;
 
+/* Callers pass the same few tag texts over and over: remember where each
+   text pointer led (checked against the text, which may have changed). */
+struct TagCacheEntry {
+  const char *tag;
+  std::map<std::string, TagTotals, std::less<>>::iterator entry;
+};
+TagCacheEntry tagCache[16];
+
 TagTotals *totalsOf(const char *tag) {
   std::string_view name(tag ? tag : "");
+  TagCacheEntry &cached = tagCache[(reinterpret_cast<uintptr_t>(tag) >> 3) % 16];
+  if (cached.tag == tag && tag && cached.entry->first == name)
+    return &cached.entry->second;
   auto it = tags.find(name);
   if (it == tags.end())
     it = tags.emplace(std::string(name), TagTotals{0, 0}).first;
+  cached = {tag, it};
   return &it->second;
 }
 

@@ -72,9 +72,12 @@ struct Session {
   FILE *file;
   char *tempPath;
   int ioError; /* errno of the first failed read or write */
-  /* stack slots of the walk */
-  int pathIndex;
+  /* the walk: tables being saved, and the keys of the tables being walked
+     (each table's keys after its parent's, sorted in place) */
   int visitingIndex;
+  struct KeyRef *keys;
+  size_t keyCount;
+  size_t keyCapacity;
 };
 
 int findName(const char *name, const char *const list[]) {
@@ -235,6 +238,9 @@ void closeSession(Session *s) {
   free(s->data);
   s->data = nullptr;
   s->length = s->capacity = 0;
+  free(s->keys);
+  s->keys = nullptr;
+  s->keyCount = s->keyCapacity = 0;
 }
 
 int collectSession(lua_State *L) {
@@ -333,32 +339,54 @@ bool isIdentifier(const char *text, size_t length) {
   return true;
 }
 
-/* Raises message with the path of keys down to depth: settings.window[3]. */
-[[noreturn]] void failAt(lua_State *L, Session *s, int depth, const char *message) {
+/* One key on the way down to the item being saved; the key itself stays on
+   the stack at keyIndex while its value is saved. */
+struct PathFrame {
+  const PathFrame *parent;
+  int keyIndex;
+};
+
+/* Appends the path down to frame to text: settings.window[3]. */
+void appendPath(lua_State *L, const PathFrame *frame, char *text, size_t size, size_t *used) {
+  if (!frame)
+    return;
+  appendPath(L, frame->parent, text, size, used);
+  if (*used >= size - 1)
+    return;
+  int type = lua_type(L, frame->keyIndex);
+  size_t length = 0;
+  const char *key = type == LUA_TSTRING ? lua_tolstring(L, frame->keyIndex, &length) : nullptr;
+  char number[64];
+  if (type == LUA_TNUMBER) { /* tolstring would turn the key itself into a string */
+    snprintf(number, sizeof number, "%.14g", lua_tonumber(L, frame->keyIndex));
+    key = number;
+  } else if (type == LUA_TBOOLEAN) {
+    key = lua_toboolean(L, frame->keyIndex) ? "true" : "false";
+  } else if (type != LUA_TSTRING) {
+    key = luaL_typename(L, frame->keyIndex);
+  }
+  int n;
+  if (type == LUA_TSTRING && isIdentifier(key, length))
+    n = snprintf(text + *used, size - *used, frame->parent ? ".%s" : "%s", key);
+  else if (type == LUA_TSTRING)
+    n = snprintf(text + *used, size - *used, "[\"%s\"]", key);
+  else
+    n = snprintf(text + *used, size - *used, "[%s]", key);
+  size_t wrote = n > 0 ? static_cast<size_t>(n) : 0;
+  *used += wrote < size - *used ? wrote : size - *used - 1;
+}
+
+/* Raises message with the path of keys down to frame. */
+[[noreturn]] void failAt(lua_State *L, Session *s, const PathFrame *frame, const char *message) {
   char path[512];
   size_t used = 0;
   path[0] = 0;
-  for (int i = 1; i <= depth + 1 && used < sizeof path - 8; i++) {
-    lua_rawgeti(L, s->pathIndex, i);
-    bool isString = lua_type(L, -1) == LUA_TSTRING; /* before tolstring converts a number */
-    size_t length = 0;
-    const char *text = lua_tolstring(L, -1, &length);
-    if (lua_type(L, -1) == LUA_TBOOLEAN)
-      text = lua_toboolean(L, -1) ? "true" : "false";
-    int n;
-    if (isString && isIdentifier(text, length))
-      n = snprintf(path + used, sizeof path - used, i == 1 ? "%s" : ".%s", text);
-    else if (isString)
-      n = snprintf(path + used, sizeof path - used, "[\"%s\"]", text);
-    else
-      n = snprintf(path + used, sizeof path - used, "[%s]", text ? text : "?");
-    lua_pop(L, 1);
-    used += static_cast<size_t>(n) < sizeof path - used ? static_cast<size_t>(n) : sizeof path - used - 1;
-  }
+  appendPath(L, frame, path, sizeof path, &used);
   fail(L, s, "%s at '%s'", message, path);
 }
 
-void putItem(lua_State *L, Session *s, int depth, const ItemValue *key, const ItemValue *value) {
+void putItem(lua_State *L, Session *s, const PathFrame *frame, const ItemValue *key,
+             const ItemValue *value) {
   if (s->plugin->SerializeItem(s->context, key, value))
     return;
   if (s->ioError)
@@ -366,17 +394,23 @@ void putItem(lua_State *L, Session *s, int depth, const ItemValue *key, const It
   char message[64];
   snprintf(message, sizeof message, "cannot save this key or value in \"%s\" format",
            formatNames[s->format]);
-  failAt(L, s, depth, message);
+  failAt(L, s, frame, message);
 }
 
-void saveTable(lua_State *L, Session *s, int table, int depth);
+void saveTable(lua_State *L, Session *s, int table, const PathFrame *parent);
+
+void markVisiting(lua_State *L, Session *s, int table, int visiting) {
+  lua_pushvalue(L, table);
+  lua_pushboolean(L, visiting);
+  lua_rawset(L, s->visitingIndex);
+}
 
 /* Saves the key/value pair on top of the stack (and pops it). */
-void saveItem(lua_State *L, Session *s, int depth) {
+void saveItem(lua_State *L, Session *s, const PathFrame *parent) {
   int keyIndex = lua_gettop(L) - 1;
   int valueIndex = keyIndex + 1;
-  lua_pushvalue(L, keyIndex);
-  lua_rawseti(L, s->pathIndex, depth + 1);
+  const PathFrame frameData = {parent, keyIndex};
+  const PathFrame *frame = &frameData;
 
   ItemValue key;
   lua_Number keyNumber = 0;
@@ -387,7 +421,7 @@ void saveItem(lua_State *L, Session *s, int depth) {
   } else {
     const char *text = lua_tolstring(L, keyIndex, &length);
     if (length > INT32_MAX)
-      failAt(L, s, depth, "key too long");
+      failAt(L, s, frame, "key too long");
     key = {ITEM_STRING, const_cast<char *>(text), static_cast<int32_t>(length)};
   }
 
@@ -399,14 +433,14 @@ void saveItem(lua_State *L, Session *s, int depth) {
     number = lua_type(L, valueIndex) == LUA_TNUMBER ? lua_tonumber(L, valueIndex)
                                                     : lua_toboolean(L, valueIndex);
     value = {ITEM_NUMBER, &number, static_cast<int32_t>(sizeof number)};
-    putItem(L, s, depth, &key, &value);
+    putItem(L, s, frame, &key, &value);
     break;
   case LUA_TSTRING: {
     const char *text = lua_tolstring(L, valueIndex, &length);
     if (length > INT32_MAX)
-      failAt(L, s, depth, "string too long");
+      failAt(L, s, frame, "string too long");
     value = {ITEM_STRING, const_cast<char *>(text), static_cast<int32_t>(length)};
-    putItem(L, s, depth, &key, &value);
+    putItem(L, s, frame, &key, &value);
     break;
   }
   case LUA_TFUNCTION: {
@@ -421,37 +455,36 @@ void saveItem(lua_State *L, Session *s, int depth) {
               return 0;
             },
             &image) != 0)
-      failAt(L, s, depth, "cannot save a C function");
+      failAt(L, s, frame, "cannot save a C function");
     luaL_pushresult(&image);
     const char *bytes = lua_tolstring(L, -1, &length);
     if (length > INT32_MAX)
-      failAt(L, s, depth, "function too large");
+      failAt(L, s, frame, "function too large");
     value = {ITEM_FUNCTION, const_cast<char *>(bytes), static_cast<int32_t>(length)};
-    putItem(L, s, depth, &key, &value);
+    putItem(L, s, frame, &key, &value);
     break;
   }
   case LUA_TTABLE:
+    /* visiting[t] is true while t is being saved, false after: marking a
+       finished table false rather than removing it keeps the set from
+       rehashing at every table. */
     lua_pushvalue(L, valueIndex);
     lua_rawget(L, s->visitingIndex);
-    if (!lua_isnil(L, -1))
-      failAt(L, s, depth, "cannot save a table that contains itself");
+    if (lua_toboolean(L, -1))
+      failAt(L, s, frame, "cannot save a table that contains itself");
     lua_pop(L, 1);
-    lua_pushvalue(L, valueIndex);
-    lua_pushboolean(L, 1);
-    lua_rawset(L, s->visitingIndex);
+    markVisiting(L, s, valueIndex, 1);
     value = {ITEM_TABLE, nullptr, 1};
-    putItem(L, s, depth, &key, &value);
-    saveTable(L, s, valueIndex, depth + 1);
+    putItem(L, s, frame, &key, &value);
+    saveTable(L, s, valueIndex, frame);
     value.length = 0;
-    putItem(L, s, depth, &key, &value);
-    lua_pushvalue(L, valueIndex);
-    lua_pushnil(L);
-    lua_rawset(L, s->visitingIndex);
+    putItem(L, s, frame, &key, &value);
+    markVisiting(L, s, valueIndex, 0);
     break;
   default: {
     char message[64];
     snprintf(message, sizeof message, "cannot save a %s value", luaL_typename(L, valueIndex));
-    failAt(L, s, depth, message);
+    failAt(L, s, frame, message);
   }
   }
   lua_settop(L, keyIndex - 1);
@@ -464,10 +497,23 @@ bool inArrayPart(lua_State *L, int index, size_t count) {
   return n >= 1 && n <= static_cast<lua_Number>(count) && n == static_cast<lua_Number>(static_cast<size_t>(n));
 }
 
+/* Adds a key of the table being walked to the session's key list. */
+void addKey(lua_State *L, Session *s, const KeyRef &key) {
+  if (s->keyCount == s->keyCapacity) {
+    size_t capacity = s->keyCapacity ? 2 * s->keyCapacity : 64;
+    auto *keys = static_cast<KeyRef *>(realloc(s->keys, capacity * sizeof(KeyRef)));
+    if (!keys || capacity > SIZE_MAX / sizeof(KeyRef) / 2)
+      fail(L, s, "not enough memory");
+    s->keys = keys;
+    s->keyCapacity = capacity;
+  }
+  s->keys[s->keyCount++] = key;
+}
+
 /* Saves the entries of the table at index table: the array part 1..n
    first, then the other number keys ascending, then the string keys in
    byte order, so that the same table always gives the same bytes. */
-void saveTable(lua_State *L, Session *s, int table, int depth) {
+void saveTable(lua_State *L, Session *s, int table, const PathFrame *parent) {
   if (!lua_checkstack(L, 10))
     fail(L, s, "table nested too deeply");
   size_t count = lua_objlen(L, table);
@@ -477,62 +523,51 @@ void saveTable(lua_State *L, Session *s, int table, int depth) {
     if (lua_isnil(L, -1))
       lua_pop(L, 2);
     else
-      saveItem(L, s, depth);
+      saveItem(L, s, parent);
   }
 
-  size_t others = 0;
-  lua_pushnil(L);
-  while (lua_next(L, table)) {
-    lua_pop(L, 1);
-    if (!inArrayPart(L, -1, count))
-      others++;
-  }
-  auto *keys = static_cast<KeyRef *>(lua_newuserdata(L, (others ? others : 1) * sizeof(KeyRef)));
-  int keysIndex = lua_gettop(L);
-  size_t k = 0;
+  /* The other keys go to the session's list after those of the tables
+     above; the strings stay anchored by the table while it is walked. */
+  size_t first = s->keyCount;
   lua_pushnil(L);
   while (lua_next(L, table)) {
     lua_pop(L, 1);
     if (inArrayPart(L, -1, count))
       continue;
-    KeyRef &ref = keys[k++];
     if (lua_type(L, -1) == LUA_TNUMBER) {
-      ref = {0, lua_tonumber(L, -1), nullptr, 0};
+      addKey(L, s, {0, lua_tonumber(L, -1), nullptr, 0});
     } else if (lua_type(L, -1) == LUA_TSTRING) {
-      ref.isString = 1;
-      ref.number = 0;
-      ref.text = lua_tolstring(L, -1, &ref.length); /* anchored by the table */
+      KeyRef key = {1, 0, nullptr, 0};
+      key.text = lua_tolstring(L, -1, &key.length);
+      addKey(L, s, key);
     } else {
-      lua_pushvalue(L, -1);
-      lua_rawseti(L, s->pathIndex, depth + 1);
+      const PathFrame frame = {parent, lua_gettop(L)};
       char message[64];
       snprintf(message, sizeof message, "cannot save a %s key", luaL_typename(L, -1));
-      failAt(L, s, depth, message);
+      failAt(L, s, &frame, message);
     }
   }
-  qsort(keys, k, sizeof(KeyRef), compareKeys);
-  for (size_t i = 0; i < k; i++) {
-    if (keys[i].isString)
-      lua_pushlstring(L, keys[i].text, keys[i].length);
+  size_t end = s->keyCount;
+  qsort(s->keys + first, end - first, sizeof(KeyRef), compareKeys);
+  for (size_t i = first; i < end; i++) {
+    const KeyRef &key = s->keys[i]; /* read before saveItem, which may move the list */
+    if (key.isString)
+      lua_pushlstring(L, key.text, key.length);
     else
-      lua_pushnumber(L, keys[i].number);
+      lua_pushnumber(L, key.number);
     lua_pushvalue(L, -1);
     lua_rawget(L, table);
-    saveItem(L, s, depth);
+    saveItem(L, s, parent);
   }
-  lua_settop(L, keysIndex - 1);
+  s->keyCount = first;
 }
 
 /* Saves the table at index table through the open session. */
 void saveRoot(lua_State *L, Session *s, int table) {
   lua_newtable(L);
-  s->pathIndex = lua_gettop(L);
-  lua_newtable(L);
   s->visitingIndex = lua_gettop(L);
-  lua_pushvalue(L, table);
-  lua_pushboolean(L, 1);
-  lua_rawset(L, s->visitingIndex);
-  saveTable(L, s, table, 0);
+  markVisiting(L, s, table, 1);
+  saveTable(L, s, table, nullptr);
 }
 
 /* ---- loading ------------------------------------------------------------ */

@@ -93,6 +93,8 @@ int decodeUTF8(const unsigned char *text, size_t available, uint32_t *codePoint)
 }
 
 uint32_t mapChar(uint32_t codePoint) {
+  if (codePoint < 0x80) /* the common case, without the table walk */
+    return codePoint >= 'A' && codePoint <= 'Z' ? codePoint + 32 : codePoint;
   for (const CaseRange *r = lowerCaseRanges; r->step; r++)
     if (codePoint >= r->first && codePoint <= r->last && (codePoint - r->first) % r->step == 0)
       return codePoint + r->delta;
