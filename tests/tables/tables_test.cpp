@@ -128,6 +128,25 @@ TEST_F(Tables, FilesStreamAndFailedWritesKeepTheOldFile) {
   remove(path.c_str());
 }
 
+TEST_F(Tables, EveryValueTypeSurvivesAFile) {
+  std::string path = std::string(BINARY_DIR) + "/tables_test_every_type.xml";
+  lua("local path = '" + path + R"('
+    local t = {
+      "one", 2, {3, {4}}, [-1] = -1.5, [2^31 - 1] = "top", huge = 1e308, tiny = 5e-324,
+      blob = "\0\255\1", text = " padded ", empty = {}, yes = true,
+      nested = {deeper = {deepest = {"x"}}},
+      twice = function(x) return 2 * x end,
+    }
+    velloran.WriteTable(path, t)
+    local back = velloran.ReadTable(path, {functions = true})
+    eq(back.twice(21), 42)
+    eq(back.yes, 1)
+    t.twice, back.twice, t.yes, back.yes = nil, nil, nil, nil
+    assert(deepEqual(t, back))
+  )");
+  remove(path.c_str());
+}
+
 TEST_F(Tables, DocumentFormatsKeepNamesAttributesAndText) {
   lua(R"(
     local doc = '<?xml version="1.0"?>\n<Library open="yes" id="1"><Shelf n="2">' ..
