@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "tests/lua_test.h"
+#include "tests/memory_stream.h"
 #include "velloran/loader.h"
 #include "velloran/services.h"
 
@@ -44,35 +45,9 @@ protected:
   }
 };
 
-// A memory stream: writes append (the failAt-th write call fails, 1 = the
-// first); reads hand out at most `chunk` bytes at a time and stop at `end`.
-struct Stream {
-  std::string data;
-  size_t position = 0;
-  size_t end = std::string::npos;
-  int32_t chunk = 16384;
-  long writes = 0;
-  long failAt = 0;
-};
-
-inline int32_t writeStream(const void *buffer, int32_t length, void *handle) {
-  Stream *s = static_cast<Stream *>(handle);
-  if (++s->writes == s->failAt)
-    return length > 0 ? length - 1 : -1;
-  s->data.append(static_cast<const char *>(buffer), static_cast<size_t>(length));
-  return length;
-}
-
-inline int32_t readStream(void *buffer, int32_t size, void *handle) {
-  Stream *s = static_cast<Stream *>(handle);
-  size_t limit = s->end < s->data.size() ? s->end : s->data.size();
-  size_t n = limit - (s->position < limit ? s->position : limit);
-  n = n < static_cast<size_t>(size) ? n : static_cast<size_t>(size);
-  n = n < static_cast<size_t>(s->chunk) ? n : static_cast<size_t>(s->chunk);
-  memcpy(buffer, s->data.data() + s->position, n);
-  s->position += n;
-  return static_cast<int32_t>(n);
-}
+using ::Stream;
+using ::readStream;
+using ::writeStream;
 
 inline const velloran::Plugin &plugin() {
   static const velloran::Plugin *loaded = [] {

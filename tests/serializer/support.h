@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include "host/abi.h"
+#include "tests/memory_stream.h"
 #include "velloran/loader.h"
 #include "velloran/services.h"
 
@@ -29,38 +30,9 @@ inline const velloran::Plugin &plugin() {
   return *p;
 }
 
-// A memory stream: writes append to `data` (the failAt-th write call fails,
-// 1 = the first); reads hand out `data` at most `chunk` bytes at a time.
-struct Stream {
-  std::string data;
-  size_t position = 0;
-  long writes = 0;
-  long failAt = 0;
-  int32_t chunk = 16384;
-  int32_t readResult = 0; // nonzero: every read returns this instead
-};
-
-inline int32_t writeStream(const void *buffer, int32_t length, void *handle) {
-  Stream *s = static_cast<Stream *>(handle);
-  if (++s->writes == s->failAt)
-    return length > 0 ? length - 1 : -1;
-  s->data.append(static_cast<const char *>(buffer), static_cast<size_t>(length));
-  return length;
-}
-
-inline int32_t readStream(void *buffer, int32_t size, void *handle) {
-  Stream *s = static_cast<Stream *>(handle);
-  if (s->readResult)
-    return s->readResult;
-  size_t n = s->data.size() - s->position;
-  if (n > static_cast<size_t>(size))
-    n = static_cast<size_t>(size);
-  if (n > static_cast<size_t>(s->chunk))
-    n = static_cast<size_t>(s->chunk);
-  memcpy(buffer, s->data.data() + s->position, n);
-  s->position += n;
-  return static_cast<int32_t>(n);
-}
+using ::Stream;
+using ::readStream;
+using ::writeStream;
 
 // One key or value.
 struct Val {
