@@ -4,6 +4,8 @@
 // suite; without it the test is skipped, except under CI, where it fails.
 #include <gtest/gtest.h>
 
+#include "tests/run_command.h"
+
 #include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -27,15 +29,9 @@ TEST(Conformance, XmlTestCasesMatchExpatsOwnEvents) {
   }
   const std::string command = "python3 " SOURCE_DIR "/scripts/xmltest_compare.py --velloran " +
                               std::string(VELLORAN_PATH) + " --suite " + suite + " 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  ASSERT_NE(pipe, nullptr);
-  std::string output;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    output.append(buffer, n);
-  int status = pclose(pipe);
-  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << output;
+  CommandResult run = runCommand(command);
+  const std::string &output = run.output;
+  EXPECT_EQ(run.status, 0) << output;
   EXPECT_NE(output.find(", 0 faults"), std::string::npos) << output;
 }
 

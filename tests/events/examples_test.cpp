@@ -1,6 +1,8 @@
 // The two event examples run in the stand-in host as the README shows them.
 #include <gtest/gtest.h>
 
+#include "tests/run_command.h"
+
 #include <stdio.h>
 #include <sys/wait.h>
 
@@ -13,17 +15,10 @@ namespace {
 std::string runExample(const char *script, const char *document) {
   std::string command = std::string(VELLORAN_PATH) + " " SOURCE_DIR "/examples/" + script +
                         " " SOURCE_DIR "/examples/" + document + " 2>&1";
-  FILE *pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return "cannot run " + command;
-  std::string output;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    output.append(buffer, n);
-  int status = pclose(pipe);
-  if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-    output += "\n(exit status " + std::to_string(status) + ")";
+  CommandResult run = runCommand(command);
+  std::string output = run.output;
+  if (run.status != 0)
+    output += "\n(exit status " + std::to_string(run.status) + ")";
   return output;
 }
 

@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/run_command.h"
+
 #include "host/abi.h"
 
 namespace {
@@ -39,18 +41,6 @@ int fakeRegisterError(const char *message) {
   return 1000 + static_cast<int>(registered.size()) - 1;
 }
 
-std::string runCommand(const char *command) {
-  std::string out;
-  FILE *pipe = popen(command, "r");
-  if (!pipe)
-    return out;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    out.append(buffer, n);
-  pclose(pipe);
-  return out;
-}
 
 TEST(PluginHeader, HasMagicBigEndianVersionAndResolver) {
   ASSERT_NE(plugin().handle, nullptr) << dlerror();
@@ -190,12 +180,12 @@ TEST(Extensions, AnswerFiveToQueryTwoOnly) {
 }
 
 TEST(Symbols, PluginImportsNothingFromTheScriptEngine) {
-  std::string undefined = runCommand("nm -D --undefined-only '" PLUGIN_PATH "'");
+  std::string undefined = runCommand("nm -D --undefined-only '" PLUGIN_PATH "'").output;
   ASSERT_NE(undefined.find("strcmp"), std::string::npos)
       << "nm gave no symbol list:\n" << undefined;
   EXPECT_EQ(undefined.find(" lua_"), std::string::npos) << undefined;
   EXPECT_EQ(undefined.find(" luaL_"), std::string::npos) << undefined;
-  std::string exported = runCommand("nm -D --defined-only '" PLUGIN_PATH "'");
+  std::string exported = runCommand("nm -D --defined-only '" PLUGIN_PATH "'").output;
   EXPECT_NE(exported.find(" PluginHeader"), std::string::npos) << exported;
   EXPECT_EQ(exported.find("InitPlugin"), std::string::npos)
       << "entry points are reached through the resolver only\n" << exported;

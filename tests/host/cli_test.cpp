@@ -10,6 +10,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/run_command.h"
+
 namespace {
 
 struct Result {
@@ -26,16 +28,8 @@ Result velloran(const std::string &arguments, const std::string &input = "") {
   std::ofstream(inFile) << input;
   std::string command =
       std::string("'" VELLORAN_PATH "' ") + arguments + " <'" + inFile + "' 2>'" + errFile + "'";
-  Result r{-1, "", ""};
-  FILE *pipe = popen(command.c_str(), "r");
-  if (!pipe)
-    return r;
-  char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
-    r.out.append(buffer, n);
-  int status = pclose(pipe);
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  CommandResult run = runCommand(command);
+  Result r{run.status, run.output, ""};
   std::stringstream err;
   err << std::ifstream(errFile).rdbuf();
   r.err = err.str();
