@@ -548,7 +548,8 @@ void saveTable(lua_State *L, Session *s, int table, const PathFrame *parent) {
     }
   }
   size_t end = s->keyCount;
-  qsort(s->keys + first, end - first, sizeof(KeyRef), compareKeys);
+  if (end - first > 1)
+    qsort(s->keys + first, end - first, sizeof(KeyRef), compareKeys);
   for (size_t i = first; i < end; i++) {
     const KeyRef &key = s->keys[i]; /* read before saveItem, which may move the list */
     if (key.isString)
