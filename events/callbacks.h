@@ -15,6 +15,8 @@
 
 /* ---- shared tails (each fetches the callback of key first) -------------- */
 
+/* Calls the callback of key with self and count strings (nil for null). */
+void stringsEvent(void *userData, CallbackKey key, const XML_Char *const strings[], int count);
 /* Calls the callback of key with self and one string (nil for null). */
 void stringEvent(void *userData, CallbackKey key, const XML_Char *text);
 /* Calls the callback of key with self alone. */

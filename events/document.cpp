@@ -37,12 +37,8 @@ void XMLCALL onComment(void *userData, const XML_Char *text) {
 }
 
 void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, const XML_Char *data) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_PROCESSINGINSTRUCTION))
-    return;
-  host::lua_pushstring(record->scriptState, target);
-  host::lua_pushstring(record->scriptState, data);
-  callCallback(record, 2, 0);
+  const XML_Char *const strings[] = {target, data};
+  stringsEvent(userData, KEY_PROCESSINGINSTRUCTION, strings, 2);
 }
 
 void XMLCALL onStartCdataSection(void *userData) {
@@ -62,12 +58,8 @@ void XMLCALL onDefaultExpand(void *userData, const XML_Char *text, int length) {
 }
 
 void XMLCALL onStartNamespaceDecl(void *userData, const XML_Char *prefix, const XML_Char *uri) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_STARTNAMESPACEDECL))
-    return;
-  host::lua_pushstring(record->scriptState, prefix);
-  host::lua_pushstring(record->scriptState, uri);
-  callCallback(record, 2, 0);
+  const XML_Char *const strings[] = {prefix, uri};
+  stringsEvent(userData, KEY_STARTNAMESPACEDECL, strings, 2);
 }
 
 void XMLCALL onEndNamespaceDecl(void *userData, const XML_Char *prefix) {

@@ -54,29 +54,14 @@ void XMLCALL onEntityDecl(void *userData, const XML_Char *name, int isParameterE
 void XMLCALL onUnparsedEntityDecl(void *userData, const XML_Char *name, const XML_Char *base,
                                   const XML_Char *systemId, const XML_Char *publicId,
                                   const XML_Char *notationName) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_UNPARSEDENTITYDECL))
-    return;
-  lua_State *L = record->scriptState;
-  host::lua_pushstring(L, name);
-  host::lua_pushstring(L, base);
-  host::lua_pushstring(L, systemId);
-  host::lua_pushstring(L, publicId);
-  host::lua_pushstring(L, notationName);
-  callCallback(record, 5, 0);
+  const XML_Char *const strings[] = {name, base, systemId, publicId, notationName};
+  stringsEvent(userData, KEY_UNPARSEDENTITYDECL, strings, 5);
 }
 
 void XMLCALL onNotationDecl(void *userData, const XML_Char *name, const XML_Char *base,
                             const XML_Char *systemId, const XML_Char *publicId) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_NOTATIONDECL))
-    return;
-  lua_State *L = record->scriptState;
-  host::lua_pushstring(L, name);
-  host::lua_pushstring(L, base);
-  host::lua_pushstring(L, systemId);
-  host::lua_pushstring(L, publicId);
-  callCallback(record, 4, 0);
+  const XML_Char *const strings[] = {name, base, systemId, publicId};
+  stringsEvent(userData, KEY_NOTATIONDECL, strings, 4);
 }
 
 void XMLCALL onAttlistDecl(void *userData, const XML_Char *elementName,

@@ -6,12 +6,17 @@
 #include "host/services.h"
 #include "parser/dispatch.h"
 
-void stringEvent(void *userData, CallbackKey key, const XML_Char *text) {
+void stringsEvent(void *userData, CallbackKey key, const XML_Char *const strings[], int count) {
   ParserRecord *record = static_cast<ParserRecord *>(userData);
   if (!fetchCallback(record, key))
     return;
-  host::lua_pushstring(record->scriptState, text);
-  callCallback(record, 1, 0);
+  for (int i = 0; i < count; i++)
+    host::lua_pushstring(record->scriptState, strings[i]);
+  callCallback(record, count, 0);
+}
+
+void stringEvent(void *userData, CallbackKey key, const XML_Char *text) {
+  stringsEvent(userData, key, &text, 1);
 }
 
 void selfEvent(void *userData, CallbackKey key) {
