@@ -3,6 +3,7 @@
 // references to external entities, parsed through child parser objects.
 #include "events/callbacks.h"
 
+#include "encodings/encodings.h"
 #include "host/services.h"
 #include "parser/dispatch.h"
 #include "plugin/errors.h"
@@ -110,6 +111,7 @@ int XMLCALL onExternalEntityRef(XML_Parser parser, const XML_Char *context, cons
     deferError(record, errorIds[ERR_PARSER_CREATE], nullptr);
     return 0;
   }
+  encodings::installHandler(child->expatParser, &child->encodingFault);
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
   child->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   host::lua_pushvalue(L, -3);

@@ -1,6 +1,7 @@
 /*
  * xml.CreateParser and the collector hook of parser objects.
  */
+#include "encodings/encodings.h"
 #include "events/handlers.h"
 #include "host/numbers.h"
 #include "host/services.h"
@@ -100,6 +101,7 @@ int CreateParser(lua_State *L) {
   host::lua_pushvalue(L, ARG_CALLBACKS);
   record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   XML_SetUserData(record->expatParser, record);
+  encodings::installHandler(record->expatParser, &record->encodingFault);
   record->keyMask = registerHandlers(L, record->expatParser);
   return 1; /* the object, still on top */
 }

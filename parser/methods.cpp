@@ -4,6 +4,7 @@
  */
 #include <limits.h>
 
+#include "encodings/encodings.h"
 #include "host/services.h"
 #include "parser/commands.h"
 #include "parser/dispatch.h"
@@ -160,7 +161,7 @@ int GetError(lua_State *L) {
   if (int error = checkParserArg(L, &record))
     return error;
   /* Expat has no message for "no error": that pushes nil. */
-  host::lua_pushstring(L, XML_ErrorString(XML_GetErrorCode(record->expatParser)));
+  host::lua_pushstring(L, encodings::errorText(record->expatParser, record->encodingFault));
   pushPosition(L, record->expatParser);
   return 4;
 }

@@ -18,6 +18,7 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->stepRecord = record;
   record->keyMask = 0;
   record->stepKeys = 0;
+  record->encodingFault = 0;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;

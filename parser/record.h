@@ -49,6 +49,9 @@ struct ParserRecord {
   /* Keys whose strings the running parse step pushed (see
      pushCallbackKeys); 0 outside a parse step. */
   uint32_t stepKeys;
+  /* Set when the unknown-encoding handler ran out of memory (see
+     encodings::errorText). */
+  int32_t encodingFault;
 };
 
 /* Pushes a new parser object (userdata with the parser metatable) and

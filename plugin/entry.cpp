@@ -4,6 +4,7 @@
  */
 #include <string.h>
 
+#include "encodings/encodings.h"
 #include "host/services.h"
 #include "plugin/errors.h"
 #include "plugin/libraries.h"
@@ -93,7 +94,9 @@ int InitPlugin(PluginInfo *info, const HostServices *services) {
   return 1;
 }
 
-void ClosePlugin(void) {}
+void ClosePlugin(void) {
+  encodings::releaseMaps();
+}
 
 uint32_t GetExtensions(uint32_t query) {
   return query == 2 ? 5 : 0;

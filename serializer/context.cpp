@@ -5,6 +5,7 @@
  */
 #include <string.h>
 
+#include "encodings/encodings.h"
 #include "host/services.h"
 #include "serializer/context.h"
 #include "serializer/serializer.h"
@@ -149,6 +150,7 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
       host::FreeMem(context);
       return nullptr;
     }
+    encodings::installHandler(context->parser, nullptr);
     registerReaderHandlers(context);
     context->parseStatus = XML_STATUS_OK;
     return context;
