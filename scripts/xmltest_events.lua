@@ -1,8 +1,14 @@
 -- Prints the events that the xml plugin reports for documents of James
 -- Clark's XML test cases, in the line format of xmltest_compare.py.
--- Usage: velloran xmltest_events.lua SUITE DOC...   (DOC relative to SUITE)
+-- Usage: velloran xmltest_events.lua [--chunk=N] SUITE DOC...   (DOC relative to SUITE)
+-- With --chunk=N each document is fed in pieces of N bytes.
 local args = {...}
 if #args == 0 and arg then args = arg end
+local chunk
+if args[1] and args[1]:match("^%-%-chunk=") then
+  chunk = tonumber(args[1]:sub(9))
+  table.remove(args, 1)
+end
 local suite = args[1]
 
 local function escape(text)
@@ -69,7 +75,12 @@ for i = 2, #args do
   local data = assert(readFile(path), "cannot read " .. path)
   local p = xml.CreateParser(callbacks)
   p:SetBase((path:gsub("/[^/]*$", "")))
-  local ok = p:Parse(data) == 1 and p:Parse() == 1
+  local ok = true
+  local size = chunk or math.max(#data, 1)
+  for at = 1, #data, size do
+    ok = ok and p:Parse(data:sub(at, at + size - 1)) == 1
+  end
+  ok = ok and p:Parse() == 1
   p:Free()
   flush()
   io.write("# ", relative, "\n")
