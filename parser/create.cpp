@@ -99,6 +99,9 @@ int CreateParser(lua_State *L) {
 
   host::lua_pushvalue(L, ARG_CALLBACKS);
   record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  /* The slot for a failed callback's error value (see deferFailedCall). */
+  host::lua_pushnumber(L, 0);
+  record->errorRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   XML_SetUserData(record->expatParser, record);
   record->keyMask = registerHandlers(L, record->expatParser);
   return 1; /* the object, still on top */

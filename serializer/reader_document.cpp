@@ -76,7 +76,7 @@ static int emitElement(SerializerContext *context, ElementNode *node, ItemValue 
 static int emitText(SerializerContext *context, ElementNode *node, ItemValue *key,
                     ItemValue *value) {
   size_t length = node->charData ? static_cast<size_t>(node->charLength) : 0;
-  if (serializerOptions.ignoreWhitespace && isWhitespace(node->charData, length))
+  if (context->options.ignoreWhitespace && isWhitespace(node->charData, length))
     length = 0;
   stringKey(key, "text");
   if (!textValue(context, value, node->charData, length))

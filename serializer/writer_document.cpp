@@ -297,10 +297,10 @@ int serializeDocumentItem(SerializerContext *context, const ItemValue *key,
 
 /* ---- writing the tree ---- */
 
-static bool hasText(const ElementNode *node) {
+static bool hasText(const SerializerContext *context, const ElementNode *node) {
   if (!node->text)
     return false;
-  return !(serializerOptions.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
+  return !(context->options.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
 }
 
 /* Makes workBuffer hold at least size bytes. */
@@ -355,7 +355,7 @@ static int writeStartLine(SerializerContext *context, const ElementNode *node) {
   for (const AttributeEntry *a = node->attributes; a; a = a->next)
     if (!a->name)
       return 0;
-  bool text = hasText(node);
+  bool text = hasText(context, node);
   if (!reserveWork(context, startLineSize(node, text)))
     return 0;
   char *p = append(context->workBuffer, "<");

@@ -117,8 +117,9 @@ TEST(ReadingItems, TruncatedInputIsAFailureInEveryFormat) {
   for (size_t cut :
        {whole.size() - 8, whole.size() - 14, size_t(30), size_t(25), size_t(3), size_t(0)}) {
     EXPECT_TRUE(readFails(ITEMS, whole.substr(0, cut))) << cut;
-    EXPECT_TRUE(readFails(INDEXED, whole.substr(0, cut))) << cut;
-    EXPECT_TRUE(readFails(NAMED, whole.substr(0, cut))) << cut;
+    // The document formats read an input without any element as empty.
+    EXPECT_EQ(readFails(INDEXED, whole.substr(0, cut)), cut != 0) << cut;
+    EXPECT_EQ(readFails(NAMED, whole.substr(0, cut)), cut != 0) << cut;
   }
   // Complete documents with trailing white space and comments still read.
   EXPECT_EQ(readOk(INDEXED, "<a/>\n<!-- end -->\n").size(), 8u);
