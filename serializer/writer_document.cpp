@@ -5,6 +5,7 @@
  * ends.
  */
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "host/services.h"
@@ -79,6 +80,35 @@ static void replaceText(char **slot, char *text) {
 
 /* ---- table ends ---- */
 
+static int compareNames(const void *a, const void *b) {
+  return strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
+}
+
+/* True when two attributes of the element have the same name, which no XML
+   reader accepts. The names are sorted, so that many attributes cost no
+   more than sorting them. */
+static bool hasDuplicateAttribute(const ElementNode *open, bool *failed) {
+  size_t count = 0;
+  for (const AttributeEntry *a = open->attributes; a; a = a->next)
+    count++;
+  if (count < 2)
+    return false;
+  char **names = static_cast<char **>(host::AllocMem(count * sizeof(char *), 0, "attrnames"));
+  if (!names) {
+    *failed = true;
+    return false;
+  }
+  size_t n = 0;
+  for (const AttributeEntry *a = open->attributes; a; a = a->next)
+    names[n++] = a->name;
+  qsort(names, count, sizeof(char *), compareNames);
+  bool duplicate = false;
+  for (size_t i = 1; i < count && !duplicate; i++)
+    duplicate = strcmp(names[i - 1], names[i]) == 0;
+  host::FreeMem(names);
+  return duplicate;
+}
+
 static int endTable(SerializerContext *context) {
   ElementNode *open = context->current;
   if (!open)
@@ -89,8 +119,16 @@ static int endTable(SerializerContext *context) {
       return 0;
     open->writeState = WSTATE_ATTRS;
     return 1;
+  case WSTATE_ATTRS: {
+    /* Refused here, at the end of the element's "attrs", long before the
+       element is written. */
+    bool failed = false;
+    if (hasDuplicateAttribute(open, &failed) || failed)
+      return 0;
+    open->writeState = WSTATE_ELEMENT;
+    return 1;
+  }
   case WSTATE_NODES:
-  case WSTATE_ATTRS:
     open->writeState = WSTATE_ELEMENT;
     return 1;
   case WSTATE_ELEMENT:
