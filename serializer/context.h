@@ -93,6 +93,9 @@ struct SerializerContext {
   int32_t handlerFailed;
   /* Reader: the input ended and Expat accepted it as a whole document. */
   int32_t inputFinished;
+  /* Document writer: the tree is written without indentation and line
+     breaks (see writeDocument). */
+  int32_t compactTree;
   /* Reader: bytes handed to Expat so far. */
   int64_t bytesRead;
   /* The options this serializer was opened with. Another serializer may be

@@ -80,6 +80,8 @@ static void replaceText(char **slot, char *text) {
 
 /* ---- table ends ---- */
 
+static int writeDocument(SerializerContext *context);
+
 static int compareNames(const void *a, const void *b) {
   return strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
 }
@@ -138,7 +140,7 @@ static int endTable(SerializerContext *context) {
     if (open->parent)
       return 1;
     context->depth = -1;
-    return writeElementTree(context, context->elementList);
+    return writeDocument(context);
   default:
     return 0;
   }
@@ -358,6 +360,31 @@ static int reserveWork(SerializerContext *context, uint64_t size) {
   return 1;
 }
 
+/* A line of the tree: indented and broken unless the tree is written
+   compact. */
+static int writeTreeText(SerializerContext *context, const char *text, int indent, int lineBreak) {
+  if (context->compactTree)
+    indent = lineBreak = 0;
+  return writeText(context, text, indent, lineBreak);
+}
+
+/* True when an element of the tree holds both text and child elements. */
+static bool hasMixedContent(const SerializerContext *context) {
+  const ElementNode *node = context->elementList;
+  while (node) {
+    if (node->children) {
+      if (hasText(context, node))
+        return true;
+      node = node->children;
+      continue;
+    }
+    while (node && !node->next)
+      node = node->parent;
+    node = node ? node->next : nullptr;
+  }
+  return false;
+}
+
 static uint64_t startLineSize(const ElementNode *node, bool text) {
   uint64_t size = strlen(node->name) + 4;
   if (text) {
@@ -384,7 +411,7 @@ static char *append(char *to, const char *text) {
 static int writeEndLine(SerializerContext *context, const ElementNode *node, int indent) {
   char *p = append(context->workBuffer, "</");
   *append(append(p, node->name), ">") = 0;
-  return writeText(context, context->workBuffer, indent, 1);
+  return writeTreeText(context, context->workBuffer, indent, 1);
 }
 
 static int writeStartLine(SerializerContext *context, const ElementNode *node) {
@@ -408,15 +435,26 @@ static int writeStartLine(SerializerContext *context, const ElementNode *node) {
   }
   if (!node->children && !text) {
     *append(p, "/>") = 0;
-    return writeText(context, context->workBuffer, 1, 1);
+    return writeTreeText(context, context->workBuffer, 1, 1);
   }
   p = append(p, ">");
   if (text)
     p = escapeText(p, node->text, ESCAPE_TEXT);
   *p = 0;
   if (node->children)
-    return writeText(context, context->workBuffer, 1, 1);
-  return writeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
+    return writeTreeText(context, context->workBuffer, 1, 1);
+  return writeTreeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
+}
+
+/* Indentation and line breaks between elements become part of the text of
+   the element around them. A reader that ignores white-space text drops
+   them, unless that element has text of its own: so the tree is written
+   indented only when white space is ignored and no element mixes text and
+   child elements, else compact, so that every text reads back as it was. */
+static int writeDocument(SerializerContext *context) {
+  context->compactTree = !context->options.ignoreWhitespace || hasMixedContent(context);
+  return writeElementTree(context, context->elementList) &&
+         (!context->compactTree || writeText(context, nullptr, 0, 1));
 }
 
 /* Writes the elements of list with all their descendants. The walk goes
