@@ -11,7 +11,9 @@ protected:
     velloran::setParsePiece(7);
     LuaTest::SetUp();
   }
-  void TearDown() override { velloran::setParsePiece(0); }
+  void TearDown() override {
+    velloran::setParsePiece(0);
+  }
 };
 
 TEST_F(Pieces, TextAcrossPiecesArrivesWholeOrSplitAtTheirBoundaries) {

@@ -8,7 +8,8 @@ using namespace sertest;
 
 TEST(OpenTwice, EachSerializerKeepsItsOwnOptions) {
   const Option rootA = {nullptr, "rootnode", "a", 0}, rootB = {nullptr, "rootnode", "b", 0};
-  std::vector<TagItem> tagsA = tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 1},
+  std::vector<TagItem> tagsA = tagList({{SERTAG_FORMAT, FORMAT_ITEMS},
+                                        {SERTAG_RAW_NAMES, 1},
                                         {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(&rootA)}});
   std::vector<TagItem> tagsB = tagList(
       {{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(&rootB)}});

@@ -103,7 +103,9 @@ print(string.format("[ figures  ] %d of %d random tables accepted and read back"
 
 class RoundTrip : public LuaTest {
 protected:
-  void TearDown() override { velloran::setHostEncoding(ENCODING_UTF8); }
+  void TearDown() override {
+    velloran::setHostEncoding(ENCODING_UTF8);
+  }
 
   void run(int hostEncoding) {
     velloran::setHostEncoding(hostEncoding);
