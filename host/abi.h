@@ -249,11 +249,25 @@ enum {
 
 /* Tag of ConvertString: the source length in bytes. */
 #define CONVERT_TAG_SOURCE_LENGTH 1u
-/* Tag of QueryHostInfo: address of an int32_t that receives the encoding. */
+/* Tags of QueryHostInfo, each with the address of an int32_t that receives
+   the answer (a host that does not know a tag leaves its cell alone):
+   the host's text encoding; the most bytes of a script's text that a
+   parser object hands Expat per call (0: the plugin's own choice, 64 KiB),
+   which hosts lower to test what happens at the boundaries. */
 #define HOSTINFO_TAG_ENCODING 1u
+#define HOSTINFO_TAG_PARSE_PIECE 2u
 
 /* Buffer size of NumberToString. */
 #define NUMBER_TEXT_SIZE 64
+
+/* RaiseError (SCRIPT_RAISE_ERROR) never returns. With a registered error id
+   it raises that message ("%s" filled by SetErrorArgument). With the status
+   of a failed lua_pcall (LUA_ERRRUN, LUA_ERRMEM, LUA_ERRERR) it raises the
+   value on top of the stack as it is: the plugin keeps a failed callback's
+   error value itself (one slot per parser object) and pushes it back just
+   before raising, so the script gets its own error value from the Parse
+   that ran the callback, whatever else failed in between. The host keeps
+   no error value of its own. */
 
 /* Signatures of the service slots whose contract is not the Lua API's. */
 typedef const char *(*LuaToStringFunc)(lua_State *L, int index);

@@ -100,6 +100,9 @@ int CreateParser(lua_State *L) {
 
   host::lua_pushvalue(L, ARG_CALLBACKS);
   record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  /* The slot for a failed callback's error value (see deferFailedCall). */
+  host::lua_pushnumber(L, 0);
+  record->errorRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   XML_SetUserData(record->expatParser, record);
   encodings::installHandler(record->expatParser, &record->encodingFault);
   record->keyMask = registerHandlers(L, record->expatParser);

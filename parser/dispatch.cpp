@@ -66,7 +66,7 @@ int callCallback(ParserRecord *record, int nargs, int nresults) {
   if (record->parseState == PSTATE_COLLECTING)
     record->parseState = PSTATE_PARSING;
   if (status != 0)
-    deferError(record, status, nullptr);
+    deferFailedCall(record, status);
   return status;
 }
 

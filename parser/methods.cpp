@@ -15,9 +15,6 @@ namespace {
 
 enum { ARG_SELF = 1, ARG_VALUE = 2 };
 
-/* XML_Parse takes an int length: longer texts go in pieces of this size. */
-const size_t PIECE_SIZE = 1u << 30;
-
 /* When the first XML_Parse of a parser with namespace processing runs out
    of memory while Expat sets up its namespace bindings, Expat (2.5) leaves
    the parser half set up in its initial state, and a further XML_Parse
@@ -29,15 +26,35 @@ bool setupFailed(XML_Parser parser) {
   return status.parsing == XML_INITIALIZED && XML_GetErrorCode(parser) != XML_ERROR_NONE;
 }
 
-XML_Status feedExpat(XML_Parser parser, const char *text, size_t length) {
+/* The size of the next piece of a text of length bytes. Expat (2.5) scans
+   a token still open at the end of a piece again from its start with every
+   later piece: the piece is at least as long as that open tail, so that
+   the pieces double while a long token stays open and the work stays
+   linear in the text's length. */
+size_t nextPiece(const ParserRecord *record, size_t length) {
+  XML_Index at = XML_GetCurrentByteIndex(record->expatParser);
+  int64_t tail = at >= 0 && at <= record->bytesFed ? record->bytesFed - at : 0;
+  int64_t piece = tail > record->pieceSize ? tail : record->pieceSize;
+  /* Expat's buffer holds the tail and the piece within an int. */
+  if (piece > INT_MAX / 2)
+    piece = INT_MAX / 2;
+  return length < static_cast<uint64_t>(piece) ? length : static_cast<size_t>(piece);
+}
+
+/* Feeds a text of any length in pieces (XML_Parse takes an int length). With
+   merging off, character data therefore also arrive split where pieces
+   meet. */
+XML_Status feedExpat(ParserRecord *record, const char *text, size_t length) {
+  XML_Parser parser = record->expatParser;
   if (setupFailed(parser))
     return XML_STATUS_ERROR;
   if (!text)
     return XML_Parse(parser, nullptr, 0, XML_TRUE);
   XML_Status status;
   do {
-    size_t piece = length < PIECE_SIZE ? length : PIECE_SIZE;
+    size_t piece = nextPiece(record, length);
     status = XML_Parse(parser, text, static_cast<int>(piece), XML_FALSE);
+    record->bytesFed += static_cast<int64_t>(piece);
     text += piece;
     length -= piece;
   } while (length > 0 && status == XML_STATUS_OK);
@@ -71,7 +88,7 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   /* Until the step is over, callbacks cannot start another step on this
      object or free it (Parse and Free refuse while running). */
   record->running++;
-  XML_Status status = feedExpat(record->expatParser, text, length);
+  XML_Status status = feedExpat(record, text, length);
   if (events->parseState == PSTATE_COLLECTING)
     flushCharData(events);
   record->running--;
@@ -81,11 +98,8 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
     events->charBuffer = savedBuffer;
     events->stepRecord = savedStep;
   }
-  if (record->parseState == PSTATE_ERROR) {
-    if (record->errorArgument)
-      host::SetErrorArgument(record->errorArgument);
-    host::RaiseError(L, record->callbackError);
-  }
+  if (record->parseState == PSTATE_ERROR)
+    host::RaiseError(L, pushDeferredError(L, record));
   if (!text)
     record->parseState = PSTATE_FINISHED;
   host::lua_pushnumber(L, status == XML_STATUS_OK ? 1 : 0);

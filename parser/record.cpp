@@ -3,6 +3,18 @@
 #include "host/services.h"
 #include "plugin/errors.h"
 
+/* Expat copies what each XML_Parse gets into a buffer of its own: pieces
+   of this size are fastest, and keep that buffer small. */
+static const int32_t DEFAULT_PIECE_SIZE = 64 * 1024;
+
+static int32_t hostPieceSize() {
+  int32_t size = 0;
+  const TagItem query[] = {{HOSTINFO_TAG_PARSE_PIECE, reinterpret_cast<uintptr_t>(&size)},
+                           {TAG_DONE, 0}};
+  host::QueryHostInfo(query);
+  return size > 0 ? size : DEFAULT_PIECE_SIZE;
+}
+
 ParserRecord *createParserRecord(lua_State *L) {
   auto *record = static_cast<ParserRecord *>(host::lua_newuserdata(L, sizeof(ParserRecord)));
   record->scriptState = nullptr;
@@ -19,6 +31,10 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->keyMask = 0;
   record->stepKeys = 0;
   record->encodingFault = 0;
+  record->errorRef = LUA_NOREF;
+  record->errorKept = 0;
+  record->pieceSize = hostPieceSize();
+  record->bytesFed = 0;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;
@@ -27,6 +43,9 @@ ParserRecord *createParserRecord(lua_State *L) {
 void closeParserRecord(lua_State *L, ParserRecord *record) {
   host::luaL_unref(L, LUA_REGISTRYINDEX, record->callbackRef);
   record->callbackRef = LUA_REFNIL;
+  host::luaL_unref(L, LUA_REGISTRYINDEX, record->errorRef);
+  record->errorRef = LUA_NOREF;
+  record->errorKept = 0;
   if (record->expatParser)
     XML_ParserFree(record->expatParser);
   record->expatParser = nullptr;
@@ -51,4 +70,35 @@ void deferError(ParserRecord *record, int errorId, const char *argument) {
   record->callbackError = errorId;
   record->errorArgument = argument;
   record->parseState = PSTATE_ERROR;
+}
+
+void deferFailedCall(ParserRecord *record, int status) {
+  deferError(record, status, nullptr);
+  record->errorKept = 0;
+  lua_State *L = record->scriptState;
+  /* The slot exists already and never holds nil, so storing into it
+     allocates nothing and cannot raise inside Expat. The copy fits in the
+     stack that the failed call has just given back. */
+  if (record->errorRef > 0 && host::lua_type(L, -1) != LUA_TNIL) {
+    host::lua_pushvalue(L, -1);
+    host::lua_rawseti(L, LUA_REGISTRYINDEX, record->errorRef);
+    record->errorKept = 1;
+  }
+}
+
+int pushDeferredError(lua_State *L, ParserRecord *record) {
+  if (record->errorArgument) {
+    host::SetErrorArgument(record->errorArgument);
+    return record->callbackError;
+  }
+  if (!record->errorKept) {
+    host::lua_pushnil(L);
+    return record->callbackError;
+  }
+  host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->errorRef);
+  /* The slot lets go of the value (a number holds its place). */
+  host::lua_pushnumber(L, 0);
+  host::lua_rawseti(L, LUA_REGISTRYINDEX, record->errorRef);
+  record->errorKept = 0;
+  return record->callbackError;
 }

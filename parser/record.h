@@ -52,6 +52,17 @@ struct ParserRecord {
   /* Set when the unknown-encoding handler ran out of memory (see
      encodings::errorText). */
   int32_t encodingFault;
+  /* Registry reference of the slot that keeps the error value of a failed
+     callback until the parse step raises it (LUA_NOREF for child objects,
+     whose events go to their parent's record), and whether the slot holds
+     one now (a nil error value is not stored). Each record has its own
+     slot, so no other parser's failure caught in between can replace it. */
+  int32_t errorRef;
+  int32_t errorKept;
+  /* Most bytes of a script's text handed to Expat per call (see feedExpat
+     in methods.cpp), and the bytes handed to it so far. */
+  int32_t pieceSize;
+  int64_t bytesFed;
 };
 
 /* Pushes a new parser object (userdata with the parser metatable) and
@@ -77,5 +88,14 @@ int checkParserArg(lua_State *L, ParserRecord **record);
 /* Keeps a registered error (with its "%s" text) to be raised by the parse
    step once Expat has returned; later callbacks of the step are skipped. */
 void deferError(ParserRecord *record, int errorId, const char *argument);
+
+/* Keeps the error value on top of the record's script stack (left there)
+   as the error of a failed callback, with the protected call's status. */
+void deferFailedCall(ParserRecord *record, int status);
+
+/* Pushes what the parse step raises for a record in PSTATE_ERROR and
+   returns the id to hand to RaiseError: the failed callback's own error
+   value with its status, or a registered error (with its "%s" text set). */
+int pushDeferredError(lua_State *L, ParserRecord *record);
 
 #endif

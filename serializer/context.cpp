@@ -134,7 +134,8 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
   context->targetEncoding = encoding;
   resetOptions();
   applyTags(context, tags);
-  context->format = serializerOptions.format;
+  context->options = serializerOptions;
+  context->format = context->options.format;
   context->readFunc = readFunc;
   context->writeFunc = writeFunc;
   context->streamHandle = streamHandle;
@@ -158,14 +159,14 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
 
   /* A root name that is no XML name would write a document that no reader
      accepts. */
-  if (context->format == FORMAT_ITEMS && !isWritableName(context, serializerOptions.rootName)) {
+  if (context->format == FORMAT_ITEMS && !isWritableName(context, context->options.rootName)) {
     host::FreeMem(context);
     return nullptr;
   }
   if (!writeLine(context, "<?xml version=\"1.0\" encoding=\"%s\"?>",
                  declaredEncoding(context->targetEncoding)) ||
       (context->format == FORMAT_ITEMS &&
-       !writeLine(context, "<%s>", serializerOptions.rootName))) {
+       !writeLine(context, "<%s>", context->options.rootName))) {
     host::FreeMem(context);
     return nullptr;
   }
@@ -178,7 +179,7 @@ extern "C" int FreeSerializer(void *handle) {
     return 0;
   int result = 1;
   if (context->writeFunc && context->format == FORMAT_ITEMS &&
-      !writeLine(context, "</%s>", serializerOptions.rootName))
+      !writeLine(context, "</%s>", context->options.rootName))
     result = 0;
   releaseContext(context);
   return result;

@@ -13,7 +13,7 @@
 
 #include "host/abi.h"
 
-#define SERIALIZER_READ_SIZE 16384          /* readBuffer, and the least growth of charData */
+#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of charData */
 #define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
 #define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
@@ -61,6 +61,13 @@ struct ElementNode {
   int32_t hasChildren;
 };
 
+struct SerializerOptions {
+  int32_t format;
+  char rootName[ROOT_NAME_SIZE];
+  int32_t ignoreWhitespace;
+  int32_t rawNames;
+};
+
 struct SerializerContext {
   XML_Parser parser;
   int32_t parseStatus;
@@ -70,7 +77,6 @@ struct SerializerContext {
   void *streamHandle;
   ElementNode *elementList;
   ElementNode *current;
-  char readBuffer[SERIALIZER_READ_SIZE];
   int32_t sourceEncoding;
   int32_t targetEncoding;
   char *convertedText;
@@ -87,16 +93,19 @@ struct SerializerContext {
   int32_t handlerFailed;
   /* Reader: the input ended and Expat accepted it as a whole document. */
   int32_t inputFinished;
+  /* Document writer: the tree is written without indentation and line
+     breaks (see writeDocument). */
+  int32_t compactTree;
+  /* Reader: bytes handed to Expat so far. */
+  int64_t bytesRead;
+  /* The options this serializer was opened with. Another serializer may be
+     opened while this one is (the host can save a table from inside a
+     save), so nothing here reads the process-wide copy after opening. */
+  SerializerOptions options;
 };
 
-struct SerializerOptions {
-  int32_t format;
-  char rootName[ROOT_NAME_SIZE];
-  int32_t ignoreWhitespace;
-  int32_t rawNames;
-};
-
-/* One copy for the whole plugin, reset by every InitSerializer. */
+/* One copy for the whole plugin, reset by every InitSerializer, which
+   copies it into the new context. */
 extern SerializerOptions serializerOptions;
 
 /* ---- context.cpp ---- */

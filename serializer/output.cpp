@@ -25,10 +25,46 @@ static int writeIndent(SerializerContext *context) {
   return 1;
 }
 
+/* UTF-8 text written as ISO-8859-1: a character beyond ISO-8859-1 becomes
+   a character reference (&#8364;), which every XML reader turns back into
+   the character. Only text can hold such characters here: a name that the
+   target encoding cannot hold is refused before it is written. */
+static int writeLatin1(SerializerContext *context, const char *text, size_t length) {
+  char out[1024];
+  size_t used = 0;
+  size_t at = 0;
+  while (at < length) {
+    /* Room for the longest reference, "&#1114111;". */
+    if (used > sizeof out - 16) {
+      if (!writeBytes(context, out, used))
+        return 0;
+      used = 0;
+    }
+    unsigned char byte = static_cast<unsigned char>(text[at]);
+    if (byte < 0x80) {
+      out[used++] = static_cast<char>(byte);
+      at++;
+      continue;
+    }
+    int32_t position = static_cast<int32_t>(at);
+    uint32_t c = host::DecodeUTF8Char(text, &position);
+    if (position <= static_cast<int32_t>(at))
+      return 0;
+    at = static_cast<size_t>(position);
+    if (c <= 0xFF)
+      out[used++] = static_cast<char>(c);
+    else
+      used += static_cast<size_t>(host::snprintf(out + used, sizeof out - used, "&#%u;", c));
+  }
+  return writeBytes(context, out, used);
+}
+
 static int writeConverted(SerializerContext *context, const char *text) {
   size_t length = strlen(text);
   if (context->sourceEncoding == context->targetEncoding)
     return writeBytes(context, text, length);
+  if (context->sourceEncoding == ENCODING_UTF8 && length <= INT32_MAX)
+    return writeLatin1(context, text, length);
   const TagItem tags[] = {{CONVERT_TAG_SOURCE_LENGTH, length}, {TAG_DONE, 0}};
   char *converted =
       host::ConvertString(text, context->sourceEncoding, context->targetEncoding, tags);

@@ -128,7 +128,7 @@ static void XMLCALL startElement(void *userData, const XML_Char *name,
   if (context->handlerFailed)
     return;
   bool items = context->format == FORMAT_ITEMS;
-  if (items && !context->elementList && strcmp(name, serializerOptions.rootName) != 0) {
+  if (items && !context->elementList && strcmp(name, context->options.rootName) != 0) {
     failParse(context);
     return;
   }
@@ -153,7 +153,7 @@ static void XMLCALL startElement(void *userData, const XML_Char *name,
     copyAttributes(node, node->name + nameSize, attributes);
     node->attributeCount = count;
   }
-  if (!serializerOptions.rawNames)
+  if (!context->options.rawNames)
     mapName(node->name);
 
   ElementNode *parent = context->current;
@@ -298,23 +298,69 @@ static void removeLastRecord(SerializerContext *context) {
   host::FreeMem(last);
 }
 
+/* Size of the next piece to read. Expat (2.5) scans a token that is still
+   open at the end of a piece again from its start with every later piece;
+   a piece at least as long as that open tail keeps the work per byte
+   bounded however long a token grows (the pieces then double while the
+   token stays open). Ordinary input keeps pieces of SERIALIZER_READ_SIZE. */
+static int32_t pieceSize(SerializerContext *context) {
+  XML_Index at = XML_GetCurrentByteIndex(context->parser);
+  int64_t tail = at >= 0 && at <= context->bytesRead ? context->bytesRead - at : 0;
+  if (tail <= SERIALIZER_READ_SIZE)
+    return SERIALIZER_READ_SIZE;
+  /* Expat's buffer holds the tail and the piece within an int. */
+  return tail < INT32_MAX / 2 ? static_cast<int32_t>(tail) : INT32_MAX / 2;
+}
+
+/* Fills size bytes from readFunc, fewer when the input ends (*ended set);
+   -1 when readFunc fails. */
+static int32_t readPiece(SerializerContext *context, char *buffer, int32_t size, int32_t *ended) {
+  int32_t filled = 0;
+  while (filled < size) {
+    int32_t n = context->readFunc(buffer + filled, size - filled, context->streamHandle);
+    if (n < 0 || n > size - filled)
+      return -1;
+    if (n == 0) {
+      *ended = 1;
+      break;
+    }
+    filled += n;
+  }
+  return filled;
+}
+
+/* The document formats write an empty table as the declaration alone: an
+   input that ends before any element has begun reads as that empty table.
+   An input cut inside an element stays an error, and so does one without
+   the item format's root element. */
+static void acceptEmptyDocument(SerializerContext *context) {
+  if (context->parseStatus == XML_STATUS_ERROR && context->inputFinished &&
+      context->format != FORMAT_ITEMS && !context->elementList && !context->handlerFailed &&
+      XML_GetErrorCode(context->parser) == XML_ERROR_NO_ELEMENTS)
+    context->parseStatus = XML_STATUS_OK;
+}
+
 /* Parses until an end tag suspends Expat (item format), the input ends or
-   an error stops it. The end of the input is told to Expat, so that a
-   document cut short is an error, not a shorter document. */
+   an error stops it. Pieces are read straight into Expat's buffer. The end
+   of the input is told to Expat, so that a document cut short is an error,
+   not a shorter document. */
 static void parseInput(SerializerContext *context) {
   if (context->parseStatus == XML_STATUS_SUSPENDED)
     context->parseStatus = XML_ResumeParser(context->parser);
   while (context->parseStatus == XML_STATUS_OK && !context->inputFinished) {
-    int32_t n = context->readFunc(context->readBuffer, SERIALIZER_READ_SIZE, context->streamHandle);
-    if (n < 0 || n > SERIALIZER_READ_SIZE) {
+    int32_t size = pieceSize(context);
+    void *buffer = XML_GetBuffer(context->parser, size);
+    int32_t ended = 0;
+    int32_t n = buffer ? readPiece(context, static_cast<char *>(buffer), size, &ended) : -1;
+    if (n < 0) {
       context->parseStatus = XML_STATUS_ERROR;
-    } else if (n == 0) {
-      context->inputFinished = 1;
-      context->parseStatus = XML_Parse(context->parser, context->readBuffer, 0, XML_TRUE);
-    } else {
-      context->parseStatus = XML_Parse(context->parser, context->readBuffer, n, XML_FALSE);
+      return;
     }
+    context->bytesRead += n;
+    context->inputFinished = ended;
+    context->parseStatus = XML_ParseBuffer(context->parser, n, ended ? XML_TRUE : XML_FALSE);
   }
+  acceptEmptyDocument(context);
 }
 
 extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, int *done) {

@@ -55,8 +55,10 @@ typedef int (*EmitStep)(SerializerContext *context, ElementNode *node, ItemValue
 
 static int emitElement(SerializerContext *context, ElementNode *node, ItemValue *key,
                        ItemValue *value) {
+  /* Names, like texts, are handed over in the host's encoding. */
   if (context->format == FORMAT_NAMED) {
-    stringKey(key, node->name);
+    if (!textValue(context, key, node->name, strlen(node->name)))
+      return 0;
     tableValue(value, 1);
     node->emitState = EMIT_TEXT;
   } else if (node->subStep == 0) {
@@ -65,9 +67,8 @@ static int emitElement(SerializerContext *context, ElementNode *node, ItemValue 
     node->subStep = 1;
   } else {
     stringKey(key, "name");
-    value->type = ITEM_STRING;
-    value->data = node->name;
-    value->length = static_cast<int32_t>(strlen(node->name));
+    if (!textValue(context, value, node->name, strlen(node->name)))
+      return 0;
     node->emitState = EMIT_TEXT;
   }
   return 1;
@@ -76,7 +77,7 @@ static int emitElement(SerializerContext *context, ElementNode *node, ItemValue 
 static int emitText(SerializerContext *context, ElementNode *node, ItemValue *key,
                     ItemValue *value) {
   size_t length = node->charData ? static_cast<size_t>(node->charLength) : 0;
-  if (serializerOptions.ignoreWhitespace && isWhitespace(node->charData, length))
+  if (context->options.ignoreWhitespace && isWhitespace(node->charData, length))
     length = 0;
   stringKey(key, "text");
   if (!textValue(context, value, node->charData, length))

@@ -5,6 +5,7 @@
  * ends.
  */
 #include <stdint.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "host/services.h"
@@ -79,6 +80,37 @@ static void replaceText(char **slot, char *text) {
 
 /* ---- table ends ---- */
 
+static int writeDocument(SerializerContext *context);
+
+static int compareNames(const void *a, const void *b) {
+  return strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
+}
+
+/* True when two attributes of the element have the same name, which no XML
+   reader accepts. The names are sorted, so that many attributes cost no
+   more than sorting them. */
+static bool hasDuplicateAttribute(const ElementNode *open, bool *failed) {
+  size_t count = 0;
+  for (const AttributeEntry *a = open->attributes; a; a = a->next)
+    count++;
+  if (count < 2)
+    return false;
+  char **names = static_cast<char **>(host::AllocMem(count * sizeof(char *), 0, "attrnames"));
+  if (!names) {
+    *failed = true;
+    return false;
+  }
+  size_t n = 0;
+  for (const AttributeEntry *a = open->attributes; a; a = a->next)
+    names[n++] = a->name;
+  qsort(names, count, sizeof(char *), compareNames);
+  bool duplicate = false;
+  for (size_t i = 1; i < count && !duplicate; i++)
+    duplicate = strcmp(names[i - 1], names[i]) == 0;
+  host::FreeMem(names);
+  return duplicate;
+}
+
 static int endTable(SerializerContext *context) {
   ElementNode *open = context->current;
   if (!open)
@@ -89,8 +121,16 @@ static int endTable(SerializerContext *context) {
       return 0;
     open->writeState = WSTATE_ATTRS;
     return 1;
+  case WSTATE_ATTRS: {
+    /* Refused here, at the end of the element's "attrs", long before the
+       element is written. */
+    bool failed = false;
+    if (hasDuplicateAttribute(open, &failed) || failed)
+      return 0;
+    open->writeState = WSTATE_ELEMENT;
+    return 1;
+  }
   case WSTATE_NODES:
-  case WSTATE_ATTRS:
     open->writeState = WSTATE_ELEMENT;
     return 1;
   case WSTATE_ELEMENT:
@@ -100,7 +140,7 @@ static int endTable(SerializerContext *context) {
     if (open->parent)
       return 1;
     context->depth = -1;
-    return writeElementTree(context, context->elementList);
+    return writeDocument(context);
   default:
     return 0;
   }
@@ -297,10 +337,10 @@ int serializeDocumentItem(SerializerContext *context, const ItemValue *key,
 
 /* ---- writing the tree ---- */
 
-static bool hasText(const ElementNode *node) {
+static bool hasText(const SerializerContext *context, const ElementNode *node) {
   if (!node->text)
     return false;
-  return !(serializerOptions.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
+  return !(context->options.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
 }
 
 /* Makes workBuffer hold at least size bytes. */
@@ -318,6 +358,31 @@ static int reserveWork(SerializerContext *context, uint64_t size) {
     return 0;
   context->workBufferSize = static_cast<int32_t>(size);
   return 1;
+}
+
+/* A line of the tree: indented and broken unless the tree is written
+   compact. */
+static int writeTreeText(SerializerContext *context, const char *text, int indent, int lineBreak) {
+  if (context->compactTree)
+    indent = lineBreak = 0;
+  return writeText(context, text, indent, lineBreak);
+}
+
+/* True when an element of the tree holds both text and child elements. */
+static bool hasMixedContent(const SerializerContext *context) {
+  const ElementNode *node = context->elementList;
+  while (node) {
+    if (node->children) {
+      if (hasText(context, node))
+        return true;
+      node = node->children;
+      continue;
+    }
+    while (node && !node->next)
+      node = node->parent;
+    node = node ? node->next : nullptr;
+  }
+  return false;
 }
 
 static uint64_t startLineSize(const ElementNode *node, bool text) {
@@ -346,7 +411,7 @@ static char *append(char *to, const char *text) {
 static int writeEndLine(SerializerContext *context, const ElementNode *node, int indent) {
   char *p = append(context->workBuffer, "</");
   *append(append(p, node->name), ">") = 0;
-  return writeText(context, context->workBuffer, indent, 1);
+  return writeTreeText(context, context->workBuffer, indent, 1);
 }
 
 static int writeStartLine(SerializerContext *context, const ElementNode *node) {
@@ -355,7 +420,7 @@ static int writeStartLine(SerializerContext *context, const ElementNode *node) {
   for (const AttributeEntry *a = node->attributes; a; a = a->next)
     if (!a->name)
       return 0;
-  bool text = hasText(node);
+  bool text = hasText(context, node);
   if (!reserveWork(context, startLineSize(node, text)))
     return 0;
   char *p = append(context->workBuffer, "<");
@@ -370,15 +435,26 @@ static int writeStartLine(SerializerContext *context, const ElementNode *node) {
   }
   if (!node->children && !text) {
     *append(p, "/>") = 0;
-    return writeText(context, context->workBuffer, 1, 1);
+    return writeTreeText(context, context->workBuffer, 1, 1);
   }
   p = append(p, ">");
   if (text)
     p = escapeText(p, node->text, ESCAPE_TEXT);
   *p = 0;
   if (node->children)
-    return writeText(context, context->workBuffer, 1, 1);
-  return writeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
+    return writeTreeText(context, context->workBuffer, 1, 1);
+  return writeTreeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
+}
+
+/* Indentation and line breaks between elements become part of the text of
+   the element around them. A reader that ignores white-space text drops
+   them, unless that element has text of its own: so the tree is written
+   indented only when white space is ignored and no element mixes text and
+   child elements, else compact, so that every text reads back as it was. */
+static int writeDocument(SerializerContext *context) {
+  context->compactTree = !context->options.ignoreWhitespace || hasMixedContent(context);
+  return writeElementTree(context, context->elementList) &&
+         (!context->compactTree || writeText(context, nullptr, 0, 1));
 }
 
 /* Writes the elements of list with all their descendants. The walk goes

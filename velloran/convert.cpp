@@ -13,6 +13,7 @@ namespace velloran {
 namespace {
 
 int currentEncoding = ENCODING_UTF8;
+int32_t parsePiece = 0;
 
 bool knownEncoding(int id) {
   return id == ENCODING_UTF8 || id == ENCODING_ISO_8859_1;
@@ -114,10 +115,17 @@ void freeConvertedString(char *text) {
   free(text);
 }
 
+void setParsePiece(int32_t bytes) {
+  parsePiece = bytes;
+}
+
 void queryHostInfo(const TagItem *tags) {
-  for (; tags && tags->tag != TAG_DONE; tags++)
+  for (; tags && tags->tag != TAG_DONE; tags++) {
     if (tags->tag == HOSTINFO_TAG_ENCODING && tags->data)
       *reinterpret_cast<int32_t *>(tags->data) = currentEncoding;
+    if (tags->tag == HOSTINFO_TAG_PARSE_PIECE && tags->data)
+      *reinterpret_cast<int32_t *>(tags->data) = parsePiece;
+  }
 }
 
 } // namespace velloran

@@ -16,7 +16,6 @@ namespace {
 
 int openLibraries(lua_State *L) {
   luaL_openlibs(L);
-  prepareState(L);
   return 0;
 }
 

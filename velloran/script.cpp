@@ -1,8 +1,8 @@
 /*
  * The script services that differ from the Lua API: the state-and-index
  * lua_tostring, lua_newtable, the non-raising luaL_checkudata,
- * luaL_findstring, RaiseError with the lua_pcall that feeds it, and the
- * trampoline through which every plugin command is called.
+ * luaL_findstring, RaiseError, and the trampoline through which every
+ * plugin command is called.
  */
 #include <string.h>
 
@@ -12,12 +12,6 @@
 namespace velloran {
 
 namespace {
-
-/* Registry key of the error value of the last failed protected call: a
-   negative integer, which luaL_ref never hands out. */
-const int FAILED_CALL_KEY = -0x564C; /* "VL" */
-/* True while that registry entry holds a value that RaiseError may raise. */
-bool failedCallKept;
 
 const int FIRST_ERROR_ID = 1000;
 
@@ -30,14 +24,10 @@ void pushRaisedError(lua_State *L, int id) {
     return;
   }
   clearErrorArgument();
-  if (failedCallKept) {
-    /* The very value of the failed callback: a script sees its own error. */
-    failedCallKept = false;
-    lua_rawgeti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
-    lua_pushboolean(L, 0);
-    lua_rawseti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
+  /* A failed protected call's status: the plugin has pushed the call's
+     own error value, which is raised as it is. */
+  if ((id == LUA_ERRRUN || id == LUA_ERRMEM || id == LUA_ERRERR) && lua_gettop(L) > 0)
     return;
-  }
   lua_pushfstring(L, "unknown error %d raised by the plugin", id);
 }
 
@@ -54,12 +44,6 @@ int trampoline(lua_State *L) {
 
 } // namespace
 
-void prepareState(lua_State *L) {
-  lua_pushboolean(L, 0);
-  lua_rawseti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
-  failedCallKept = false;
-}
-
 void pushCommand(lua_State *L, CommandFunc command) {
   lua_pushlightuserdata(L, reinterpret_cast<void *>(command));
   lua_pushcclosure(L, trampoline, 1);
@@ -71,21 +55,6 @@ const char *luaToString(lua_State *L, int index) {
 
 void luaNewTable(lua_State *L) {
   lua_createtable(L, 0, 0);
-}
-
-/* lua_pcall that keeps the error value of a failed call for RaiseError.
-   Keeping it never raises: the registry entry exists already (see
-   prepareState), so storing into it allocates nothing, and the one copy
-   pushed fits in the stack that the failed call has just grown for its
-   own frame. */
-int hostPcall(lua_State *L, int nargs, int nresults, int errfunc) {
-  int status = lua_pcall(L, nargs, nresults, errfunc);
-  if (status != 0) {
-    lua_pushvalue(L, -1);
-    lua_rawseti(L, LUA_REGISTRYINDEX, FAILED_CALL_KEY);
-    failedCallKept = true;
-  }
-  return status;
 }
 
 void raiseError(lua_State *L, int id) {

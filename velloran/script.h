@@ -8,11 +8,6 @@
 
 namespace velloran {
 
-/* Makes a new state ready for the host services: reserves the registry
-   entry in which the lua_pcall service keeps the error value of the last
-   failed protected call (so that keeping it later never allocates). */
-void prepareState(lua_State *L);
-
 /* Pushes a command as a Lua function: the trampoline that calls it and
    turns a result of 1000 or more into the registered error it names. */
 void pushCommand(lua_State *L, CommandFunc command);

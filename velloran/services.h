@@ -46,6 +46,9 @@ void failMallocAfter(long n);
 /* The encoding QueryHostInfo reports (ENCODING_UTF8 unless set). */
 void setHostEncoding(int id);
 int hostEncoding();
+/* The piece size QueryHostInfo reports for parser objects (0: the
+   plugin's default); tests lower it. */
+void setParsePiece(int32_t bytes);
 
 } // namespace velloran
 

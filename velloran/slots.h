@@ -54,7 +54,6 @@ int decodeUTF8(const unsigned char *text, size_t available, uint32_t *codePoint)
 /* script.cpp */
 const char *luaToString(lua_State *L, int index);
 void luaNewTable(lua_State *L);
-int hostPcall(lua_State *L, int nargs, int nresults, int errfunc);
 [[noreturn]] void raiseError(lua_State *L, int id);
 void *checkUdata(lua_State *L, int index, const char *name);
 int findString(const char *name, const char *const list[]);

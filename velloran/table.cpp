@@ -37,7 +37,7 @@ const SlotEntry scriptSlots[] = {
     {SCRIPT_LUA_NEWTABLE, fn(luaNewTable)},
     {SCRIPT_LUA_SETTABLE, fn(lua_settable)},
     {SCRIPT_LUA_RAWSETI, fn(lua_rawseti)},
-    {SCRIPT_LUA_PCALL, fn(hostPcall)},
+    {SCRIPT_LUA_PCALL, fn(lua_pcall)},
     {SCRIPT_LUA_NEXT, fn(lua_next)},
     {SCRIPT_LUA_NEWUSERDATA, fn(lua_newuserdata)},
     {SCRIPT_LUA_SETMETATABLE, fn(lua_setmetatable)},

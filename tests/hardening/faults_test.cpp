@@ -138,15 +138,19 @@ TEST(SerializerReads, ShortReadsOfEverySizeAndEveryEarlyEnd) {
       tried++;
     }
     // The root's end tag ends the data: only bytes after it may be missing.
+    // In the document formats, an input that ends before the first element
+    // (not inside the declaration) is the empty table.
     size_t complete = text.rfind('>') + 1;
+    size_t declared = text.find("?>") + 2, first = text.find("<d");
     for (size_t end = 0; end < text.size(); end++) {
       for (int32_t chunk : {1, 5, 16384}) {
         hardening::Stream s{text};
         s.end = end;
         s.chunk = chunk;
         std::vector<std::string> got = hardening::readAll(format, &s, &outcome);
-        if (end >= complete) {
-          EXPECT_EQ(got, expected);
+        bool empty = format != FORMAT_ITEMS && (end == 0 || (end >= declared && end <= first));
+        if (end >= complete || empty) {
+          EXPECT_EQ(got, empty ? std::vector<std::string>() : expected);
           EXPECT_EQ(outcome, "done");
         } else {
           EXPECT_EQ(outcome, "failed") << "format " << format << ", input ends at " << end;

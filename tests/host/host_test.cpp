@@ -38,7 +38,7 @@ int callAndReraise(lua_State *L) {
   lua_pushvalue(L, 1);
   int status = script<int (*)(lua_State *, int, int, int)>(SCRIPT_LUA_PCALL)(L, 0, 0, 0);
   if (status != 0) {
-    lua_pop(L, 1); // the plugin drops the value and keeps only the status
+    // The value stays on top: RaiseError raises it with the status.
     script<RaiseErrorFunc>(SCRIPT_RAISE_ERROR)(L, status);
   }
   lua_pushstring(L, "returned");
@@ -181,7 +181,7 @@ TEST(Host, RaiseErrorReraisesTheFailedCallbacksOwnErrorValue) {
     ok, e = pcall(dispatch, function() error(false) end)
     assert(not ok and e == false)
     assert(dispatch(function() end) == "returned")
-    -- A kept error is raised once; without one there is only the status.
+    -- Without a value pushed there is only the status.
     ok, e = pcall(raiseTwo)
     assert(not ok and e == "unknown error 2 raised by the plugin", e)
   )");

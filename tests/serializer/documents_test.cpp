@@ -44,12 +44,12 @@ std::vector<int> ones(size_t n) {
 
 TEST(WritingDocuments, LayoutOfElementsTextAndAttributes) {
   std::vector<Item> items =
-      element(0, "doc", "top", {{0, {"v", "1"}}},
+      element(0, "doc", nullptr, {{0, {"v", "1"}}},
               {element(0, "empty", nullptr, {}, {}), element(1, "leaf", "a<b", {}, {}),
                element(2, "mid", nullptr, {}, {element(0, "deep", "x", {}, {})})});
   WriteResult r = writeItems(INDEXED, items);
   EXPECT_EQ(r.accepted, ones(items.size()));
-  EXPECT_EQ(r.text, DECLARATION + "<doc v=\"1\">top\n"
+  EXPECT_EQ(r.text, DECLARATION + "<doc v=\"1\">\n"
                                   "\t<empty/>\n"
                                   "\t<leaf>a&lt;b</leaf>\n"
                                   "\t<mid>\n"
