@@ -19,8 +19,6 @@ const int FAILED_CALL_KEY = -0x564C; /* "VL" */
 /* True while that registry entry holds a value that RaiseError may raise. */
 bool failedCallKept;
 
-const int FIRST_ERROR_ID = 1000;
-
 /* Pushes the error that RaiseError(L, id) raises. */
 void pushRaisedError(lua_State *L, int id) {
   size_t length;
