@@ -7,11 +7,16 @@
 #include <gtest/gtest.h>
 
 #include "velloran/host.h"
+#include "velloran/services.h"
 
 // Helpers every chunk can use:
 //   log, cb = recorder(keys)   -- callbacks that append "key:args" to log
 //   joined(log)                -- the log with neighbouring text entries joined
 //   expectError(pattern, f, ...) -- f(...) must fail with a message holding pattern
+//   eq(a, b, what)             -- a must equal b
+//   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
+//                                 from now fails (0 disarms)
+//   liveBlocks()               -- AllocMem blocks now live
 static const char *const LUA_PRELUDE = R"lua(
 local function describe(v)
   if type(v) == "table" then
@@ -60,14 +65,34 @@ function eq(a, b, what)
 end
 )lua";
 
+inline int luaFailMalloc(lua_State *L) {
+  velloran::failMallocAfter(static_cast<long>(luaL_checknumber(L, 1)));
+  return 0;
+}
+inline int luaFailAllocMem(lua_State *L) {
+  velloran::failAllocMemAfter(static_cast<long>(luaL_checknumber(L, 1)));
+  return 0;
+}
+inline int luaLiveBlocks(lua_State *L) {
+  lua_pushnumber(L, static_cast<lua_Number>(velloran::memoryStats().blocks));
+  return 1;
+}
+
 class LuaTest : public ::testing::Test {
 protected:
   velloran::Host host{PLUGIN_PATH};
 
   void SetUp() override {
     ASSERT_TRUE(host.ok()) << host.error();
+    lua_register(host.state(), "failMalloc", luaFailMalloc);
+    lua_register(host.state(), "failAllocMem", luaFailAllocMem);
+    lua_register(host.state(), "liveBlocks", luaLiveBlocks);
     std::string message;
     ASSERT_TRUE(host.run(LUA_PRELUDE, &message, "=prelude")) << message;
+  }
+  void TearDown() override {
+    velloran::failMallocAfter(0);
+    velloran::failAllocMemAfter(0);
   }
 
   // Runs chunk; the test fails with the chunk's error message.
