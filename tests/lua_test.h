@@ -14,6 +14,12 @@
 //   joined(log)                -- the log with neighbouring text entries joined
 //   expectError(pattern, f, ...) -- f(...) must fail with a message holding pattern
 //   eq(a, b, what)             -- a must equal b
+//   show(v)                    -- v as text, tables sorted by key, strings quoted
+//   cb, log = eventRecorder(keys) -- callbacks that append "key(args)" to log,
+//                                 "child key(args)" when self is not `main`
+//   ok, final = parseAll(cb, doc [, sep, merge]) -- one Parse and the final one
+//                                 by a new parser `main` with base "B"
+//   expectLog(log, text), expectEqual(got, want) -- compare via show
 //   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
 //                                 from now fails (0 disarms)
 //   liveBlocks()               -- AllocMem blocks now live
@@ -57,6 +63,52 @@ function expectError(pattern, f, ...)
   assert(string.find(tostring(err), pattern, 1, true),
          "error '" .. tostring(err) .. "' does not hold '" .. pattern .. "'")
   return err
+end
+function show(v)
+  local t = type(v)
+  if t == "string" then return string.format("%q", v) end
+  if t == "userdata" then return "obj" end
+  if t ~= "table" then return tostring(v) end
+  local keys = {}
+  for k in pairs(v) do keys[#keys + 1] = k end
+  table.sort(keys, function(a, b)
+    if type(a) ~= type(b) then return type(a) < type(b) end
+    return a < b
+  end)
+  local parts = {}
+  for _, k in ipairs(keys) do
+    parts[#parts + 1] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
+  end
+  return "{" .. table.concat(parts, ",") .. "}"
+end
+
+function eventRecorder(keys)
+  local log, cb = {}, {}
+  for _, k in ipairs(keys) do
+    cb[k] = function(self, ...)
+      local parts = {}
+      for i = 1, select("#", ...) do parts[i] = show((select(i, ...))) end
+      log[#log + 1] = (self ~= main and "child " or "") .. k .. "(" .. table.concat(parts, ",") .. ")"
+    end
+  end
+  return cb, log
+end
+
+-- Parses doc in one chunk and finishes; main is the parser object.
+function parseAll(cb, doc, sep, merge)
+  main = xml.CreateParser(cb, sep, merge)
+  main:SetBase("B")
+  local ok = main:Parse(doc)
+  return ok, main:Parse()
+end
+
+function expectLog(log, want)
+  local got = table.concat(log, "\n")
+  if got ~= want then error("callbacks differ\n--- got:\n" .. got .. "\n--- want:\n" .. want, 2) end
+end
+
+function expectEqual(got, want)
+  if show(got) ~= show(want) then error("got " .. show(got) .. ", want " .. show(want), 2) end
 end
 function eq(a, b, what)
   if a ~= b then
