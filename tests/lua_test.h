@@ -20,6 +20,8 @@
 //   ok, final = parseAll(cb, doc [, sep, merge]) -- one Parse and the final one
 //                                 by a new parser `main` with base "B"
 //   expectLog(log, text), expectEqual(got, want) -- compare via show
+//   deepEqual(a, b)            -- true, or false and the path of the first difference
+//   back, text = roundTrip(t, options) -- t through SerializeTable and back
 //   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
 //                                 from now fails (0 disarms)
 //   liveBlocks()               -- AllocMem blocks now live
@@ -109,6 +111,26 @@ end
 
 function expectEqual(got, want)
   if show(got) ~= show(want) then error("got " .. show(got) .. ", want " .. show(want), 2) end
+end
+function deepEqual(a, b, path)
+  path = path or "t"
+  if type(a) ~= type(b) then return false, path .. ": " .. type(a) .. " vs " .. type(b) end
+  if type(a) ~= "table" then
+    if a == b or (a ~= a and b ~= b) then return true end
+    return false, path .. ": " .. tostring(a) .. " vs " .. tostring(b)
+  end
+  for k, v in pairs(a) do
+    local ok, where = deepEqual(v, b[k], path .. "[" .. tostring(k) .. "]")
+    if not ok then return false, where end
+  end
+  for k in pairs(b) do
+    if a[k] == nil then return false, path .. "[" .. tostring(k) .. "] only in the copy" end
+  end
+  return true
+end
+function roundTrip(t, options)
+  local xmltext = velloran.SerializeTable(t, options)
+  return velloran.DeserializeTable(xmltext, options), xmltext
 end
 function eq(a, b, what)
   if a ~= b then
