@@ -20,8 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
          {SERTAG_TARGET_ENCODING, options & 1 ? ENCODING_ISO_8859_1 : ENCODING_UTF8},
          {SERTAG_RAW_NAMES, options >> 1 & 1},
          {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(options & 4 ? &root : nullptr)}});
-    sertest::ReadResult r = sertest::readItems(tags, text, chunk ? static_cast<int32_t>(chunk) : 16384,
-                                               0);
+    sertest::ReadResult r =
+        sertest::readItems(tags, text, chunk ? static_cast<int32_t>(chunk) : 16384, 0);
     if (!r.bad.empty() || (r.opened && r.freed != 1))
       fuzz::fail("reader", r.bad.empty() ? "FreeSerializer did not answer 1" : r.bad.c_str());
     fuzz::requireNoLiveBlocks("reader");

@@ -13,9 +13,9 @@
 namespace {
 
 using sertest::Item;
-using sertest::Val;
 using sertest::N;
 using sertest::S;
+using sertest::Val;
 
 const char *const WORDS[] = {"name", "text", "attrs", "nodes", "key", "value", "a",
                              "item", "root", "_x9",   "Zz",    "t",   "é",     nullptr};
@@ -148,11 +148,13 @@ void writeItems(int format, const std::vector<Item> &items, unsigned chunk) {
   if (format != FORMAT_ITEMS && !(allAccepted && documentEnded))
     return;
   /* Raw names: the host's name mapping would change the keys' letters. */
-  auto readTags = sertest::tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}, {SERTAG_RAW_NAMES, 1}});
+  auto readTags =
+      sertest::tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}, {SERTAG_RAW_NAMES, 1}});
   sertest::ReadResult r = sertest::readItems(readTags, out.data, static_cast<int32_t>(chunk));
   fuzz::requireNoLiveBlocks("writer, reading back");
   if (!r.bad.empty() || r.freed != 1)
-    fuzz::fail("writer, reading back", r.bad.empty() ? "FreeSerializer did not answer 1" : r.bad.c_str());
+    fuzz::fail("writer, reading back",
+               r.bad.empty() ? "FreeSerializer did not answer 1" : r.bad.c_str());
   if (out.badWrite)
     fuzz::fail("writer", "writeFunc handed a negative length or no bytes");
   if (!r.opened || !r.ok || !r.doneSeen) {

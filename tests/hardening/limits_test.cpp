@@ -66,7 +66,8 @@ TEST_F(Limits, HundredMegabyteTextThroughCharacterdata) {
 // its buffer growing geometrically.
 TEST(LimitsReader, HundredMegabyteTextThroughTheItemsReader) {
   const size_t size = 100u * 1024 * 1024;
-  std::string text = "<?xml version=\"1.0\"?>\n<root><s>" + std::string(size, 'y') + "</s></root>\n";
+  std::string text =
+      "<?xml version=\"1.0\"?>\n<root><s>" + std::string(size, 'y') + "</s></root>\n";
   velloran::resetMemoryPeak();
   ReadResult r = readItems(formatTags(FORMAT_ITEMS), text);
   ASSERT_TRUE(r.doneSeen);

@@ -139,11 +139,6 @@ TEST(Host, ScriptSlotsWithTheirOwnContracts) {
   lua_State *L = host.state();
   int top = lua_gettop(L);
 
-  const char *const keys[] = {"startelement", "comment", nullptr};
-  auto find = script<FindStringFunc>(SCRIPT_LUAL_FINDSTRING);
-  EXPECT_EQ(find("comment", keys), 1);
-  EXPECT_EQ(find("Comment", keys), -1);
-
   // checkudata: the block for a parser-typed userdata, null otherwise, and
   // never an error.
   setGlobalCommand(L, "isParser", checkParser);

@@ -53,8 +53,14 @@ TEST(Loader, HelpTextsByScriptName) {
   const velloran::Plugin *p = velloran::loadPlugin(PLUGIN_PATH, &error);
   ASSERT_NE(p, nullptr) << error;
   EXPECT_STREQ(velloran::commandHelp(p, "parser:Stop"), "ok=parser:Stop() -- stop the parser");
-  const char *unknown[] = {"parser:__gc", "xml:CreateParser", "parser.Parse", "xml.",
-                           "CreateParser", "xml.CreateParserX", "", "parser:"};
+  const char *unknown[] = {"parser:__gc",
+                           "xml:CreateParser",
+                           "parser.Parse",
+                           "xml.",
+                           "CreateParser",
+                           "xml.CreateParserX",
+                           "",
+                           "parser:"};
   for (const char *name : unknown)
     EXPECT_EQ(velloran::commandHelp(p, name), nullptr) << name;
 }

@@ -162,10 +162,10 @@ TEST(Unicode, DecodesEncodesValidatesAndMaps) {
     uint32_t code;
     int32_t advance;
   } cases[] = {
-      {"\xc3\xa9", 0xE9, 2},           {"\xf4\x8f\xbf\xbf", 0x10FFFF, 4},
-      {"\xc0\x80", 0xFFFD, 1},         {"\xe0\x80\xaf", 0xFFFD, 1},
-      {"\xed\xa0\x80", 0xFFFD, 1},     {"\xf4\x90\x80\x80", 0xFFFD, 1},
-      {"\x80", 0xFFFD, 1},             {"\xe2\x82", 0xFFFD, 1},
+      {"\xc3\xa9", 0xE9, 2},       {"\xf4\x8f\xbf\xbf", 0x10FFFF, 4},
+      {"\xc0\x80", 0xFFFD, 1},     {"\xe0\x80\xaf", 0xFFFD, 1},
+      {"\xed\xa0\x80", 0xFFFD, 1}, {"\xf4\x90\x80\x80", 0xFFFD, 1},
+      {"\x80", 0xFFFD, 1},         {"\xe2\x82", 0xFFFD, 1},
   };
   for (const auto &c : cases) {
     int32_t position = 0;
@@ -188,8 +188,8 @@ TEST(Unicode, DecodesEncodesValidatesAndMaps) {
   for (const char *bad : {"a\xc0\xafz", "\xed\xbf\xbf", "\xf5\x80\x80\x80", "ab\xe2\x82"})
     EXPECT_EQ(valid(bad), 0) << bad;
   auto map = service<MapCharFunc>(HOST_UNICODE_SERVICES, UNICODE_MAP_CHAR);
-  const uint32_t pairs[][2] = {{'A', 'a'},     {'z', 'z'},     {0xC9, 0xE9},     {0xD7, 0xD7},
-                               {0x178, 0xFF},  {0x3A2, 0x3A2}, {0x401, 0x451},   {0x10400, 0x10428}};
+  const uint32_t pairs[][2] = {{'A', 'a'},    {'z', 'z'},     {0xC9, 0xE9},   {0xD7, 0xD7},
+                               {0x178, 0xFF}, {0x3A2, 0x3A2}, {0x401, 0x451}, {0x10400, 0x10428}};
   for (const auto &p : pairs)
     EXPECT_EQ(map(p[0]), p[1]) << std::hex << p[0];
 }

@@ -73,11 +73,13 @@ TEST(Faults, EveryFailingWriteAndAllocationIsReported) {
     }
     for (auto arm : {velloran::failAllocMemAfter, velloran::failMallocAfter}) {
       // A failure never passes for the end of shorter data.
-      EXPECT_GT(failEach(arm, [&](long) {
-                  ReadResult r = readItems(tags, whole.text, 9);
-                  EXPECT_TRUE(r.bad.empty() && (!r.doneSeen || r.items == read.items)) << r.bad << r.doneSeen;
-                  return r.doneSeen;
-                }),
+      EXPECT_GT(failEach(arm,
+                         [&](long) {
+                           ReadResult r = readItems(tags, whole.text, 9);
+                           EXPECT_TRUE(r.bad.empty() && (!r.doneSeen || r.items == read.items))
+                               << r.bad << r.doneSeen;
+                           return r.doneSeen;
+                         }),
                 0)
           << "format " << format;
     }
