@@ -97,7 +97,7 @@ TEST(Host, CommandResultsAtOrAbove1000RaiseTheRegisteredMessage) {
   velloran::Host host(PLUGIN_PATH);
   ASSERT_TRUE(host.ok()) << host.error();
   testErrorId = runtime<RegisterErrorFunc>(RUNTIME_REGISTER_ERROR)("Cannot %s the widget!");
-  EXPECT_GE(testErrorId, 1000);
+  EXPECT_GE(testErrorId, FIRST_ERROR_ID);
   setGlobalCommand(host.state(), "fail", failingCommand);
   setGlobalCommand(host.state(), "overreach", overreachingCommand);
   EXPECT_EQ(failure(host, "fail()"), "Cannot frobnicate the widget!");
