@@ -4,6 +4,7 @@
 // failure. Items must be well formed (the reading loop checks and touches
 // them), and nothing may stay allocated after FreeSerializer.
 #include "fuzz/support.h"
+#define SERTEST_NO_GTEST
 #include "tests/serializer/support.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {

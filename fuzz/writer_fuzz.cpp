@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "fuzz/support.h"
+#define SERTEST_NO_GTEST
 #include "tests/serializer/support.h"
 
 namespace {

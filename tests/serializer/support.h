@@ -18,6 +18,11 @@
 #include <string>
 #include <vector>
 
+// Tests get Google Test with it; the fuzz targets define SERTEST_NO_GTEST.
+#ifndef SERTEST_NO_GTEST
+#include <gtest/gtest.h>
+#endif
+
 #include "host/abi.h"
 #include "velloran/loader.h"
 #include "velloran/services.h"
