@@ -7,13 +7,16 @@
 #include <math.h>
 #include <string.h>
 
-#include "fuzz/items.h"
 #include "fuzz/support.h"
+#define SERTEST_NO_GTEST
+#include "tests/serializer/support.h"
 
 namespace {
 
-using fuzz::Item;
-using fuzz::Val;
+using sertest::Item;
+using sertest::N;
+using sertest::S;
+using sertest::Val;
 
 const char *const WORDS[] = {"name", "text", "attrs", "nodes", "key", "value", "a",
                              "item", "root", "_x9",   "Zz",    "t",   "é",     nullptr};
@@ -46,77 +49,46 @@ std::string bytesFrom(fuzz::Bytes &in, unsigned maxLength) {
   return out;
 }
 
-Val stringVal(const std::string &s, int32_t type = ITEM_STRING) {
-  Val v;
-  v.type = type;
-  v.bytes = s;
-  v.length = static_cast<int32_t>(s.size());
-  return v;
-}
-
-Val numberVal(double x) {
-  Val v;
-  v.type = ITEM_NUMBER;
-  v.number = x;
-  v.length = 8;
-  return v;
-}
-
-Val tableVal(int begins) {
-  Val v;
-  v.length = begins;
-  return v;
-}
-
 Item itemFrom(fuzz::Bytes &in) {
   unsigned op = in.next();
   Item item;
   switch (op & 3) {
   case 0:
-    item.key = numberVal(static_cast<int>(in.next()) - 8);
+    item.key = N(static_cast<int>(in.next()) - 8);
     break;
   case 1:
-    item.key = stringVal(WORDS[in.next() % count(WORDS)]);
+    item.key = S(WORDS[in.next() % count(WORDS)]);
     break;
   case 2:
-    item.key = numberVal(numberFrom(in));
+    item.key = N(numberFrom(in));
     break;
   default:
-    item.key = stringVal(bytesFrom(in, 8));
+    item.key = S(bytesFrom(in, 8));
   }
   switch (op >> 2 & 7) {
   case 0:
-    item.value = numberVal(numberFrom(in));
+    item.value = N(numberFrom(in));
     break;
   case 1:
-    item.value = stringVal(bytesFrom(in, 40));
+    item.value = S(bytesFrom(in, 40));
     break;
   case 2:
   case 6:
-    item.value = tableVal(1);
+    item.value = sertest::BEGIN();
     break;
   case 3:
-    item.value = tableVal(0);
+    item.value = sertest::END();
     break;
   case 4:
-    item.value = stringVal(bytesFrom(in, 90), ITEM_FUNCTION);
+    item.value = S(bytesFrom(in, 90), ITEM_FUNCTION);
     break;
   case 5:
-    item.value = stringVal(TEXTS[in.next() % count(TEXTS)]);
+    item.value = S(TEXTS[in.next() % count(TEXTS)]);
     break;
   default:
     item.value.type = 5 + static_cast<int32_t>(in.next() % 3); /* no such type */
   }
   return item;
-}
-
-ItemValue toItemValue(const Val &v) {
-  ItemValue iv = {v.type, nullptr, v.length};
-  if (v.type == ITEM_NUMBER)
-    iv.data = const_cast<double *>(&v.number);
-  else if (v.type == ITEM_STRING || v.type == ITEM_FUNCTION)
-    iv.data = const_cast<char *>(v.bytes.c_str());
-  return iv;
 }
 
 /* What the item format reads back for an accepted item. */
@@ -131,14 +103,14 @@ void expectRead(const Item &item, std::vector<Item> *expected) {
     return;
   }
   /* A value of no known type is written as an empty element: an empty table. */
-  expected->push_back({item.key, tableVal(1)});
-  expected->push_back({item.key, tableVal(0)});
+  expected->push_back({item.key, sertest::BEGIN()});
+  expected->push_back({item.key, sertest::END()});
 }
 
 void writeItems(int format, const std::vector<Item> &items, unsigned chunk) {
   TagItem tags[] = {{SERTAG_FORMAT, static_cast<uintptr_t>(format)}, {TAG_DONE, 0}};
-  fuzz::Stream out;
-  void *context = fuzz::plugin().InitSerializer(nullptr, fuzz::writeStream, &out, tags);
+  Stream out;
+  void *context = sertest::plugin().InitSerializer(nullptr, writeStream, &out, tags);
   if (!context)
     fuzz::fail("writer", "InitSerializer refused a memory stream");
   std::vector<Item> expected;
@@ -149,8 +121,8 @@ void writeItems(int format, const std::vector<Item> &items, unsigned chunk) {
     bool isEnd = item.value.type == ITEM_TABLE && !item.value.length;
     if (isEnd && !open.empty())
       item.key = open.back();
-    ItemValue key = toItemValue(item.key), value = toItemValue(item.value);
-    int accepted = fuzz::plugin().SerializeItem(context, &key, &value);
+    ItemValue key = sertest::toItemValue(item.key), value = sertest::toItemValue(item.value);
+    int accepted = sertest::plugin().SerializeItem(context, &key, &value);
     allAccepted = allAccepted && accepted;
     if (!accepted)
       continue;
@@ -164,34 +136,36 @@ void writeItems(int format, const std::vector<Item> &items, unsigned chunk) {
   }
   /* Close what is open, so that the item format's stream is complete. */
   for (; format == FORMAT_ITEMS && !open.empty(); open.pop_back()) {
-    Item end = {open.back(), tableVal(0)};
-    ItemValue key = toItemValue(end.key), value = toItemValue(end.value);
-    if (!fuzz::plugin().SerializeItem(context, &key, &value))
+    Item end = {open.back(), sertest::END()};
+    ItemValue key = sertest::toItemValue(end.key), value = sertest::toItemValue(end.value);
+    if (!sertest::plugin().SerializeItem(context, &key, &value))
       fuzz::fail("writer", "a table end with a table open was refused");
     expected.push_back(end);
   }
-  if (fuzz::plugin().FreeSerializer(context) != 1)
+  if (sertest::plugin().FreeSerializer(context) != 1)
     fuzz::fail("writer", "FreeSerializer failed on a memory stream");
   fuzz::requireNoLiveBlocks("writer");
 
   if (format != FORMAT_ITEMS && !(allAccepted && documentEnded))
     return;
-  fuzz::Stream in;
-  in.data = out.data;
-  in.chunk = static_cast<int32_t>(chunk);
   /* Raw names: the host's name mapping would change the keys' letters. */
-  TagItem readTags[] = {
-      {SERTAG_FORMAT, static_cast<uintptr_t>(format)}, {SERTAG_RAW_NAMES, 1}, {TAG_DONE, 0}};
-  fuzz::ReadResult r = fuzz::readAll(readTags, &in, 1000000);
+  auto readTags =
+      sertest::tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}, {SERTAG_RAW_NAMES, 1}});
+  sertest::ReadResult r = sertest::readItems(readTags, out.data, static_cast<int32_t>(chunk));
   fuzz::requireNoLiveBlocks("writer, reading back");
-  if (!r.opened || !r.ok || !r.done) {
+  if (!r.bad.empty() || r.freed != 1)
+    fuzz::fail("writer, reading back",
+               r.bad.empty() ? "FreeSerializer did not answer 1" : r.bad.c_str());
+  if (out.badWrite)
+    fuzz::fail("writer", "writeFunc handed a negative length or no bytes");
+  if (!r.opened || !r.ok || !r.doneSeen) {
     fuzz::fail("writer", ("what was written does not read back (format " + std::to_string(format) +
                           "):\n" + out.data)
                              .c_str());
   }
   if (format == FORMAT_ITEMS && !(r.items == expected)) {
-    fuzz::fail("writer", ("items read back differ:\nwritten:\n" + fuzz::describe(expected) +
-                          "read:\n" + fuzz::describe(r.items) + "text:\n" + out.data)
+    fuzz::fail("writer", ("items read back differ:\nwritten:\n" + sertest::describe(expected) +
+                          "read:\n" + sertest::describe(r.items) + "text:\n" + out.data)
                              .c_str());
   }
 }

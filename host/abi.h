@@ -148,6 +148,17 @@ typedef int (*FreeSerializerFunc)(void *context);
 typedef int (*SerializeItemFunc)(void *context, const ItemValue *key, const ItemValue *value);
 typedef int (*DeserializeItemFunc)(void *context, ItemValue *key, ItemValue *value, int *done);
 
+/* The entry points that a plugin's resolver hands out, by name: X(name) for
+   each, in the order of the plugin's table; name##Func is its signature. */
+#define PLUGIN_ENTRY_POINTS(X)                                                                   \
+  X(InitPlugin) X(ClosePlugin) X(GetBaseTable) X(GetCommands) X(GetConstants) X(GetHelpStrings) \
+  X(InitLibrary) X(FreeLibrary) X(GetLibraryCount) X(SetCurrentLibrary) X(InitSerializer)       \
+  X(FreeSerializer) X(SerializeItem) X(DeserializeItem) X(GetExtensions)
+
+/* A command's result at or above this is the id of a registered error
+   message that the host raises; below it, the number of results. */
+enum { FIRST_ERROR_ID = 1000 };
+
 /* ---- Host services table ---------------------------------------------- */
 
 /* A slot of a service sub-table; each slot is cast to its own signature. */

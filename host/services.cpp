@@ -1,10 +1,7 @@
 #include "host/services.h"
 
-#include <string.h>
-
 namespace host {
 
-const HostServices *services;
 const HostFunction *scriptTable;
 const HostFunction *runtimeTable;
 const HostFunction *crtTable;
@@ -14,7 +11,6 @@ const HostFunction *unicodeTable;
 static XML_Memory_Handling_Suite expatSuite;
 
 void bind(const HostServices *table) {
-  services = table;
   if (!table)
     return;
   scriptTable = table->slot[HOST_SCRIPT_SERVICES];
@@ -45,10 +41,6 @@ int sscanf(const char *text, const char *format, ...) {
   int n = slot<VsscanfFunc>(crtTable, CRT_VSSCANF)(text, format, args);
   va_end(args);
   return n;
-}
-
-void copyMem(void *destination, const void *source, size_t length) {
-  memcpy(destination, source, length);
 }
 
 } // namespace host

@@ -23,9 +23,8 @@
 
 namespace host {
 
-/* The services table handed to InitPlugin, and its sub-tables. Set once by
+/* The sub-tables of the services table handed to InitPlugin. Set once by
    bind(); the table stays in use for the plugin's whole life. */
-extern const HostServices *services;
 extern const HostFunction *scriptTable;
 extern const HostFunction *runtimeTable;
 extern const HostFunction *crtTable;
@@ -226,9 +225,6 @@ inline uint32_t DecodeUTF8Char(const char *text, int32_t *bytePosition) {
 inline int32_t EncodeUTF8Char(char *buffer, uint32_t codePoint) {
   return slot<EncodeUTF8CharFunc>(unicodeTable, UNICODE_ENCODE_UTF8_CHAR)(buffer, codePoint);
 }
-
-/* Copies memory; on this platform the C library's copy serves. */
-void copyMem(void *destination, const void *source, size_t length);
 
 /* Expat's allocator: the host's C library malloc, realloc and free. */
 const XML_Memory_Handling_Suite *expatMemory();

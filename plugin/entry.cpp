@@ -32,21 +32,9 @@ template <typename F> void *entry(F function) {
 }
 
 const EntryRecord entryTable[] = {
-    {"InitPlugin", entry(InitPlugin)},
-    {"ClosePlugin", entry(ClosePlugin)},
-    {"GetBaseTable", entry(GetBaseTable)},
-    {"GetCommands", entry(GetCommands)},
-    {"GetConstants", entry(GetConstants)},
-    {"GetHelpStrings", entry(GetHelpStrings)},
-    {"InitLibrary", entry(InitLibrary)},
-    {"FreeLibrary", entry(FreeLibrary)},
-    {"GetLibraryCount", entry(GetLibraryCount)},
-    {"SetCurrentLibrary", entry(SetCurrentLibrary)},
-    {"InitSerializer", entry(InitSerializer)},
-    {"FreeSerializer", entry(FreeSerializer)},
-    {"SerializeItem", entry(SerializeItem)},
-    {"DeserializeItem", entry(DeserializeItem)},
-    {"GetExtensions", entry(GetExtensions)},
+#define ENTRY_ROW(name) {#name, entry(name)},
+    PLUGIN_ENTRY_POINTS(ENTRY_ROW)
+#undef ENTRY_ROW
     {nullptr, nullptr},
 };
 

@@ -1,5 +1,7 @@
 #include "plugin/libraries.h"
 
+#include <expat.h>
+
 #include "parser/commands.h"
 
 enum { LIBRARY_XML, LIBRARY_PARSER, LIBRARY_COUNT };
@@ -45,12 +47,14 @@ static const HelpRecord parserHelp[] = {
 };
 
 /* Expat's content-model enumerations, for the "elementdecl" callback. */
+#define EXPAT_CONSTANT(name) {#name, 0, name},
 static const ConstantRecord xmlConstants[] = {
-    {"XML_CTYPE_EMPTY", 0, 1},  {"XML_CTYPE_ANY", 0, 2},    {"XML_CTYPE_MIXED", 0, 3},
-    {"XML_CTYPE_NAME", 0, 4},   {"XML_CTYPE_CHOICE", 0, 5}, {"XML_CTYPE_SEQ", 0, 6},
-    {"XML_CQUANT_NONE", 0, 0},  {"XML_CQUANT_OPT", 0, 1},   {"XML_CQUANT_REP", 0, 2},
-    {"XML_CQUANT_PLUS", 0, 3},  {nullptr, 0, 0},
+    EXPAT_CONSTANT(XML_CTYPE_EMPTY) EXPAT_CONSTANT(XML_CTYPE_ANY) EXPAT_CONSTANT(XML_CTYPE_MIXED)
+    EXPAT_CONSTANT(XML_CTYPE_NAME) EXPAT_CONSTANT(XML_CTYPE_CHOICE) EXPAT_CONSTANT(XML_CTYPE_SEQ)
+    EXPAT_CONSTANT(XML_CQUANT_NONE) EXPAT_CONSTANT(XML_CQUANT_OPT) EXPAT_CONSTANT(XML_CQUANT_REP)
+    EXPAT_CONSTANT(XML_CQUANT_PLUS) {nullptr, 0, 0},
 };
+#undef EXPAT_CONSTANT
 
 static const CommandRecord *const commandTables[LIBRARY_COUNT] = {xmlCommands, parserCommands};
 static const HelpRecord *const helpTables[LIBRARY_COUNT] = {xmlHelp, parserHelp};

@@ -123,6 +123,9 @@ char *escapeText(char *destination, const char *text, EscapeMode mode);
 size_t escapedSize(const char *text, EscapeMode mode);
 /* True when every byte is TAB, LF, CR or space (also for no bytes). */
 bool isWhitespace(const char *text, size_t length);
+/* True when the text begins with a digit, '-' or '.': untyped item text of
+   that shape is read as a number, any other as a string. */
+bool looksNumeric(const char *text, size_t length);
 /* True when length bytes cannot stand as XML character data: a zero byte,
    a control byte other than TAB, LF and CR, or, in UTF-8, a malformed
    sequence or a noncharacter that XML excludes. */

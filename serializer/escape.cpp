@@ -69,6 +69,10 @@ bool isWhitespace(const char *text, size_t length) {
   return true;
 }
 
+bool looksNumeric(const char *text, size_t length) {
+  return length > 0 && ((text[0] >= '0' && text[0] <= '9') || text[0] == '-' || text[0] == '.');
+}
+
 bool isUnfitForXml(const char *text, size_t length, int32_t encoding) {
   const unsigned char *bytes = reinterpret_cast<const unsigned char *>(text);
   for (size_t i = 0; i < length; i++)

@@ -30,8 +30,7 @@ static void setKey(SerializerContext *, ElementNode *node, ItemValue *key) {
 static int32_t typeFromText(const ElementNode *node) {
   if (!node->charData)
     return ITEM_TABLE;
-  unsigned char first = static_cast<unsigned char>(node->charData[0]);
-  if (node->charLength > 0 && ((first >= '0' && first <= '9') || first == '-' || first == '.'))
+  if (node->charLength > 0 && looksNumeric(node->charData, static_cast<size_t>(node->charLength)))
     return ITEM_NUMBER;
   if (node->charLength <= 0 || isWhitespace(node->charData, static_cast<size_t>(node->charLength)))
     return ITEM_TABLE;

@@ -90,9 +90,7 @@ static StringClass classifyString(SerializerContext *context, const char *data, 
   size_t n = static_cast<size_t>(length);
   if (isUnfitForXml(data, n, context->sourceEncoding))
     return STRING_BINARY;
-  unsigned char first = static_cast<unsigned char>(data[0]);
-  if (length == 0 || (first >= '0' && first <= '9') || first == '-' || first == '.' ||
-      isWhitespace(data, n))
+  if (length == 0 || looksNumeric(data, n) || isWhitespace(data, n))
     return STRING_TYPED;
   return STRING_PLAIN;
 }
@@ -142,8 +140,7 @@ static int writeNumber(SerializerContext *context, const ItemTags *tags, const I
   /* The reader takes untyped text for a number only when it begins with a
      digit, '-' or '.': a text such as "inf" or "nan" is typed, or it would
      come back as a string. */
-  unsigned char first = static_cast<unsigned char>(text[0]);
-  bool plain = (first >= '0' && first <= '9') || first == '-' || first == '.';
+  bool plain = looksNumeric(text, strlen(text));
   return writeStartTag(context, tags, plain ? "" : " type=\"number\"", 0) &&
          writeText(context, text, 0, 0) && writeEndTag(context, tags);
 }

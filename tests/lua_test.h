@@ -7,11 +7,24 @@
 #include <gtest/gtest.h>
 
 #include "velloran/host.h"
+#include "velloran/services.h"
 
 // Helpers every chunk can use:
 //   log, cb = recorder(keys)   -- callbacks that append "key:args" to log
 //   joined(log)                -- the log with neighbouring text entries joined
 //   expectError(pattern, f, ...) -- f(...) must fail with a message holding pattern
+//   eq(a, b, what)             -- a must equal b
+//   show(v)                    -- v as text, tables sorted by key, strings quoted
+//   cb, log = eventRecorder(keys) -- callbacks that append "key(args)" to log,
+//                                 "child key(args)" when self is not `main`
+//   ok, final = parseAll(cb, doc [, sep, merge]) -- one Parse and the final one
+//                                 by a new parser `main` with base "B"
+//   expectLog(log, text), expectEqual(got, want) -- compare via show
+//   deepEqual(a, b)            -- true, or false and the path of the first difference
+//   back, text = roundTrip(t, options) -- t through SerializeTable and back
+//   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
+//                                 from now fails (0 disarms)
+//   liveBlocks()               -- AllocMem blocks now live
 static const char *const LUA_PRELUDE = R"lua(
 local function describe(v)
   if type(v) == "table" then
@@ -53,6 +66,72 @@ function expectError(pattern, f, ...)
          "error '" .. tostring(err) .. "' does not hold '" .. pattern .. "'")
   return err
 end
+function show(v)
+  local t = type(v)
+  if t == "string" then return string.format("%q", v) end
+  if t == "userdata" then return "obj" end
+  if t ~= "table" then return tostring(v) end
+  local keys = {}
+  for k in pairs(v) do keys[#keys + 1] = k end
+  table.sort(keys, function(a, b)
+    if type(a) ~= type(b) then return type(a) < type(b) end
+    return a < b
+  end)
+  local parts = {}
+  for _, k in ipairs(keys) do
+    parts[#parts + 1] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
+  end
+  return "{" .. table.concat(parts, ",") .. "}"
+end
+
+function eventRecorder(keys)
+  local log, cb = {}, {}
+  for _, k in ipairs(keys) do
+    cb[k] = function(self, ...)
+      local parts = {}
+      for i = 1, select("#", ...) do parts[i] = show((select(i, ...))) end
+      log[#log + 1] = (self ~= main and "child " or "") .. k .. "(" .. table.concat(parts, ",") .. ")"
+    end
+  end
+  return cb, log
+end
+
+-- Parses doc in one chunk and finishes; main is the parser object.
+function parseAll(cb, doc, sep, merge)
+  main = xml.CreateParser(cb, sep, merge)
+  main:SetBase("B")
+  local ok = main:Parse(doc)
+  return ok, main:Parse()
+end
+
+function expectLog(log, want)
+  local got = table.concat(log, "\n")
+  if got ~= want then error("callbacks differ\n--- got:\n" .. got .. "\n--- want:\n" .. want, 2) end
+end
+
+function expectEqual(got, want)
+  if show(got) ~= show(want) then error("got " .. show(got) .. ", want " .. show(want), 2) end
+end
+function deepEqual(a, b, path)
+  path = path or "t"
+  if type(a) ~= type(b) then return false, path .. ": " .. type(a) .. " vs " .. type(b) end
+  if type(a) ~= "table" then
+    if a == b or (a ~= a and b ~= b) then return true end
+    return false, path .. ": " .. tostring(a) .. " vs " .. tostring(b)
+  end
+  for k, v in pairs(a) do
+    local ok, where = deepEqual(v, b[k], path .. "[" .. tostring(k) .. "]")
+    if not ok then return false, where end
+  end
+  for k in pairs(b) do
+    if a[k] == nil then return false, path .. "[" .. tostring(k) .. "] only in the copy" end
+  end
+  return true
+end
+function roundTrip(t, options)
+  local xmltext = velloran.SerializeTable(t, options)
+  return velloran.DeserializeTable(xmltext, options), xmltext
+end
 function eq(a, b, what)
   if a ~= b then
     error((what or "value") .. ": expected " .. tostring(b) .. ", got " .. tostring(a), 2)
@@ -60,14 +139,34 @@ function eq(a, b, what)
 end
 )lua";
 
+inline int luaFailMalloc(lua_State *L) {
+  velloran::failMallocAfter(static_cast<long>(luaL_checknumber(L, 1)));
+  return 0;
+}
+inline int luaFailAllocMem(lua_State *L) {
+  velloran::failAllocMemAfter(static_cast<long>(luaL_checknumber(L, 1)));
+  return 0;
+}
+inline int luaLiveBlocks(lua_State *L) {
+  lua_pushnumber(L, static_cast<lua_Number>(velloran::memoryStats().blocks));
+  return 1;
+}
+
 class LuaTest : public ::testing::Test {
 protected:
   velloran::Host host{PLUGIN_PATH};
 
   void SetUp() override {
     ASSERT_TRUE(host.ok()) << host.error();
+    lua_register(host.state(), "failMalloc", luaFailMalloc);
+    lua_register(host.state(), "failAllocMem", luaFailAllocMem);
+    lua_register(host.state(), "liveBlocks", luaLiveBlocks);
     std::string message;
     ASSERT_TRUE(host.run(LUA_PRELUDE, &message, "=prelude")) << message;
+  }
+  void TearDown() override {
+    velloran::failMallocAfter(0);
+    velloran::failAllocMemAfter(0);
   }
 
   // Runs chunk; the test fails with the chunk's error message.

@@ -14,8 +14,6 @@ namespace velloran {
 
 namespace {
 
-const int FIRST_ERROR_ID = 1000;
-
 std::vector<std::string> messages;
 std::string argument;
 bool haveArgument = false;

@@ -23,21 +23,9 @@ const struct {
   const char *name;
   size_t offset;
 } entryPoints[] = {
-    {"InitPlugin", offsetof(Plugin, InitPlugin)},
-    {"ClosePlugin", offsetof(Plugin, ClosePlugin)},
-    {"GetBaseTable", offsetof(Plugin, GetBaseTable)},
-    {"GetCommands", offsetof(Plugin, GetCommands)},
-    {"GetConstants", offsetof(Plugin, GetConstants)},
-    {"GetHelpStrings", offsetof(Plugin, GetHelpStrings)},
-    {"InitLibrary", offsetof(Plugin, InitLibrary)},
-    {"FreeLibrary", offsetof(Plugin, FreeLibrary)},
-    {"GetLibraryCount", offsetof(Plugin, GetLibraryCount)},
-    {"SetCurrentLibrary", offsetof(Plugin, SetCurrentLibrary)},
-    {"InitSerializer", offsetof(Plugin, InitSerializer)},
-    {"FreeSerializer", offsetof(Plugin, FreeSerializer)},
-    {"SerializeItem", offsetof(Plugin, SerializeItem)},
-    {"DeserializeItem", offsetof(Plugin, DeserializeItem)},
-    {"GetExtensions", offsetof(Plugin, GetExtensions)},
+#define ENTRY_ROW(name) {#name, offsetof(Plugin, name)},
+    PLUGIN_ENTRY_POINTS(ENTRY_ROW)
+#undef ENTRY_ROW
     {nullptr, 0},
 };
 

@@ -28,21 +28,9 @@ struct Plugin {
   void *handle;
   const PluginHeaderRecord *header;
   PluginInfo info;
-  InitPluginFunc InitPlugin;
-  ClosePluginFunc ClosePlugin;
-  GetBaseTableFunc GetBaseTable;
-  GetCommandsFunc GetCommands;
-  GetConstantsFunc GetConstants;
-  GetHelpStringsFunc GetHelpStrings;
-  InitLibraryFunc InitLibrary;
-  FreeLibraryFunc FreeLibrary;
-  GetLibraryCountFunc GetLibraryCount;
-  SetCurrentLibraryFunc SetCurrentLibrary;
-  InitSerializerFunc InitSerializer;
-  FreeSerializerFunc FreeSerializer;
-  SerializeItemFunc SerializeItem;
-  DeserializeItemFunc DeserializeItem;
-  GetExtensionsFunc GetExtensions;
+#define PLUGIN_ENTRY_FIELD(name) name##Func name;
+  PLUGIN_ENTRY_POINTS(PLUGIN_ENTRY_FIELD)
+#undef PLUGIN_ENTRY_FIELD
 };
 
 /* Loads the plugin file (once per file per process: later calls return the

@@ -13,8 +13,6 @@ namespace velloran {
 
 namespace {
 
-const int FIRST_ERROR_ID = 1000;
-
 /* Pushes the error that RaiseError(L, id) raises. */
 void pushRaisedError(lua_State *L, int id) {
   size_t length;

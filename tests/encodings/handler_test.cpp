@@ -6,11 +6,11 @@
 #include <iconv.h>
 #include <string.h>
 
-#include "tests/hardening/support.h"
+#include "tests/lua_test.h"
 
 namespace {
 
-using Encodings = hardening::Script;
+using Encodings = LuaTest;
 
 // Every character of U+00A0..U+FFFF that iconv converts to the encoding and
 // back unchanged, as UTF-8 and as the encoding; every 64th of them also in
@@ -133,13 +133,12 @@ TEST_F(Encodings, SetEncodingChildParsersAndTheReader) {
   )lua");
 }
 
-int closePlugin(lua_State *) {
-  hardening::plugin().ClosePlugin();
-  return 0;
-}
-
 TEST_F(Encodings, RunningOutOfMemoryWhileBuildingAMapLeaksNothing) {
-  lua_register(host.state(), "closePlugin", closePlugin);
+  static const velloran::Plugin *plugin = host.plugin();
+  lua_register(host.state(), "closePlugin", [](lua_State *) {
+    plugin->ClosePlugin();
+    return 0;
+  });
   lua(R"lua(
     local function parse()
       local p = xml.CreateParser({})

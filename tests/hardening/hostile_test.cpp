@@ -1,11 +1,13 @@
-// Hostile scripts: every method and CreateParser with every kind of wrong
-// argument, from the main chunk and from inside callbacks, and collections
-// forced in the middle of a parse. Only clear errors may come out.
-#include "tests/hardening/support.h"
+// Hostile scripts: the one table of wrong calls (every method and
+// CreateParser with every kind of wrong argument, wrong self, closed
+// objects), from the main chunk and from inside callbacks, where the
+// object's own disturbing methods are refused too; and collections forced in
+// the middle of a parse. Only clear errors may come out.
+#include "tests/lua_test.h"
 
 namespace {
 
-using Hostile = hardening::Script;
+using Hostile = LuaTest;
 
 static const char *const CALLS = R"lua(
   METHODS = {"Free", "Parse", "GetPosition", "SetEncoding", "GetCallbacks", "GetBase",

@@ -1,5 +1,5 @@
 // Callback dispatch: errors kept and raised after Expat returns, switched-off
-// callbacks, merging and its delivery points, re-entry.
+// callbacks, merging and its delivery points.
 #include "tests/lua_test.h"
 
 namespace {
@@ -78,18 +78,6 @@ TEST_F(Dispatch, TextCutAtEveryByteJoinsToTheSameText) {
       eq(table.concat(parts), whole[1], "cut at " .. cut)
       assert(#parts <= 2, "at most one break at the cut")
     end
-  )");
-}
-
-TEST_F(Dispatch, ReentryIsRefused) {
-  lua(R"(
-    local p
-    p = xml.CreateParser({characterdata = function(self) self:Parse("<more/>") end})
-    expectError("Invalid parser state!", p.Parse, p, "<a>x</a>")
-    p = xml.CreateParser({characterdata = function(self) self:Free() end})
-    expectError("Invalid parser state!", p.Parse, p, "<a>x</a>")
-    -- the object is still whole: it can finish and be freed
-    p:Parse() p:Free()
   )");
 }
 

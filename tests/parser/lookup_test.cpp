@@ -1,6 +1,5 @@
 // Callback lookup during a parse step: the table is read at every event,
-// so changes made by callbacks take effect at once, and each registered key
-// reaches its own callback whichever keys a table holds.
+// so changes made by callbacks take effect at once.
 #include "tests/lua_test.h"
 
 namespace {
@@ -56,38 +55,6 @@ TEST_F(Lookup, LookupsHonourTheTablesMetatable) {
     asked = {}
     eq(p:Parse("<a><b/></a>"), 1)
     eq(table.concat(asked, " "), "startelement startelement")
-  )");
-}
-
-TEST_F(Lookup, EachKeyReachesItsOwnCallbackInAnySubsetOfKeys) {
-  lua(R"(
-    local keys = {"startcdatasection", "endcdatasection", "characterdata", "comment",
-                  "startelement", "endelement", "processinginstruction", "xmldecl",
-                  "startdoctypedecl", "enddoctypedecl", "elementdecl", "attlistdecl",
-                  "entitydecl"}
-    local doc = '<?xml version="1.0"?><!DOCTYPE r [<!ELEMENT r ANY>' ..
-                '<!ATTLIST r x CDATA "1"><!ENTITY e "v">]>' ..
-                '<r><!--c--><?pi d?><![CDATA[t]]>&e;</r>'
-    -- Every subset made of every other key, and the whole list: each call
-    -- names the key it was registered under.
-    for first = 0, 2 do
-      local cb, seen = {}, {}
-      for i = 1, #keys do
-        if first == 2 or i % 2 == first then
-          local key = keys[i]
-          cb[key] = function() seen[key] = (seen[key] or 0) + 1 end
-        end
-      end
-      local p = xml.CreateParser(cb)
-      eq(p:Parse(doc), 1)
-      eq(p:Parse(), 1)
-      for key in pairs(cb) do
-        assert(seen[key], key .. " was not called")
-      end
-      for key in pairs(seen) do
-        assert(cb[key], key .. " was called without being in the table")
-      end
-    end
   )");
 }
 

@@ -1,59 +1,106 @@
-// The serializer as the host sees it: the plugin loaded by the stand-in
-// host, memory streams for its read and write callbacks, and items as plain
-// values that tests can write, read back and compare.
+// The serializer as the host drives it, for the tests and the fuzz targets:
+// the plugin loaded by the stand-in host, memory streams (chunked reads,
+// early ends, failing writes), items as plain values (NaN equal to NaN),
+// write and read loops that check what the reader hands over, and failEach,
+// the fail-every-point loop with its leak check.
 #ifndef TESTS_SERIALIZER_SUPPORT_H
 #define TESTS_SERIALIZER_SUPPORT_H
 
+#include <math.h>
+#include <stdint.h>
+#include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
+#include <functional>
 #include <ostream>
+#include <sstream>
 #include <string>
 #include <vector>
 
+// Tests get Google Test with it; the fuzz targets define SERTEST_NO_GTEST.
+#ifndef SERTEST_NO_GTEST
 #include <gtest/gtest.h>
+#endif
 
 #include "host/abi.h"
-#include "tests/memory_stream.h"
 #include "velloran/loader.h"
 #include "velloran/services.h"
+
+// Writes append to `data` (the failAt-th write call fails, 1 = the first);
+// reads hand out at most `chunk` bytes at a time, nothing past `end`, or
+// `readResult` when set.
+struct Stream {
+  std::string data;
+  size_t position = 0;
+  size_t end = std::string::npos;
+  int32_t chunk = 16384;
+  int32_t readResult = 0;
+  long writes = 0;
+  long failAt = 0;
+  bool badWrite = false; // a write with a negative length or no bytes
+};
+
+inline int32_t writeStream(const void *buffer, int32_t length, void *handle) {
+  Stream *s = static_cast<Stream *>(handle);
+  if (length < 0 || (length > 0 && !buffer)) {
+    s->badWrite = true;
+    return -1;
+  }
+  if (++s->writes == s->failAt)
+    return length > 0 ? length - 1 : -1;
+  s->data.append(static_cast<const char *>(buffer), static_cast<size_t>(length));
+  return length;
+}
+
+inline int32_t readStream(void *buffer, int32_t size, void *handle) {
+  Stream *s = static_cast<Stream *>(handle);
+  if (s->readResult)
+    return s->readResult;
+  size_t limit = s->end < s->data.size() ? s->end : s->data.size();
+  size_t n = limit > s->position ? limit - s->position : 0;
+  n = n < static_cast<size_t>(size) ? n : static_cast<size_t>(size);
+  n = n < static_cast<size_t>(s->chunk) ? n : static_cast<size_t>(s->chunk);
+  memcpy(buffer, s->data.data() + s->position, n);
+  s->position += n;
+  return static_cast<int32_t>(n);
+}
 
 namespace sertest {
 
 inline const velloran::Plugin &plugin() {
-  static const velloran::Plugin *p = [] {
+  static const velloran::Plugin *loaded = [] {
     std::string error;
-    const velloran::Plugin *loaded = velloran::loadPlugin(PLUGIN_PATH, &error);
-    if (!loaded)
-      ADD_FAILURE() << error;
-    return loaded;
+    const velloran::Plugin *p = velloran::loadPlugin(PLUGIN_PATH, &error);
+    if (!p) {
+      fprintf(stderr, "%s\n", error.c_str());
+      abort();
+    }
+    return p;
   }();
-  return *p;
+  return *loaded;
 }
 
-using ::Stream;
-using ::readStream;
-using ::writeStream;
-
-// One key or value.
+// One key or value. Tables: length 1 begins, 0 ends.
 struct Val {
   int32_t type = ITEM_TABLE;
   std::string bytes; // string and function bytes
   double number = 0;
-  int32_t length = 0; // tables: 1 begins, 0 ends
+  int32_t length = 0;
   bool operator==(const Val &o) const {
     if (type != o.type)
       return false;
     if (type == ITEM_NUMBER)
-      return number == o.number;
+      return number == o.number || (isnan(number) && isnan(o.number));
     if (type == ITEM_TABLE)
       return length == o.length;
     return bytes == o.bytes;
   }
 };
 
-inline Val S(const std::string &s) {
+inline Val S(const std::string &s, int32_t type = ITEM_STRING) {
   Val v;
-  v.type = ITEM_STRING;
+  v.type = type;
   v.bytes = s;
   v.length = static_cast<int32_t>(s.size());
   return v;
@@ -66,9 +113,7 @@ inline Val N(double x) {
   return v;
 }
 inline Val F(const std::string &s) {
-  Val v = S(s);
-  v.type = ITEM_FUNCTION;
-  return v;
+  return S(s, ITEM_FUNCTION);
 }
 inline Val BEGIN() {
   Val v;
@@ -94,9 +139,14 @@ inline std::ostream &operator<<(std::ostream &out, const Val &v) {
   case ITEM_NUMBER:
     return out << v.number;
   case ITEM_STRING:
-    return out << '"' << v.bytes << '"';
   case ITEM_FUNCTION:
-    return out << "fn\"" << v.bytes << '"';
+    out << (v.type == ITEM_STRING ? "\"" : "fn\"");
+    for (unsigned char c : v.bytes) {
+      char text[8];
+      snprintf(text, sizeof text, c < 32 || c > 126 ? "\\x%02x" : "%c", c);
+      out << text;
+    }
+    return out << '"';
   case ITEM_TABLE:
     return out << (v.length ? "{" : "}");
   default:
@@ -106,35 +156,37 @@ inline std::ostream &operator<<(std::ostream &out, const Val &v) {
 inline std::ostream &operator<<(std::ostream &out, const Item &i) {
   return out << i.key << " = " << i.value;
 }
+inline std::string describe(const std::vector<Item> &items) {
+  std::ostringstream out;
+  for (const Item &item : items)
+    out << "  " << item << "\n";
+  return out.str();
+}
 
 inline ItemValue toItemValue(const Val &v) {
-  ItemValue iv;
-  iv.type = v.type;
-  iv.length = v.length;
-  switch (v.type) {
-  case ITEM_NUMBER:
+  ItemValue iv = {v.type, nullptr, v.length};
+  if (v.type == ITEM_NUMBER)
     iv.data = const_cast<double *>(&v.number);
-    break;
-  case ITEM_TABLE:
-    iv.data = nullptr;
-    break;
-  default:
+  else if (v.type != ITEM_TABLE)
     iv.data = const_cast<char *>(v.bytes.c_str());
-    iv.length = static_cast<int32_t>(v.bytes.size());
-  }
   return iv;
 }
 
-inline Val fromItemValue(const ItemValue &iv) {
-  Val v;
-  v.type = iv.type;
-  v.length = iv.length;
-  if (iv.type == ITEM_NUMBER) {
-    memcpy(&v.number, iv.data, sizeof v.number);
-  } else if (iv.type != ITEM_TABLE && iv.length > 0) {
-    v.bytes.assign(static_cast<const char *>(iv.data), static_cast<size_t>(iv.length));
+// Copies what the reader handed over; *bad names what is wrong with it.
+inline Val fromItemValue(const ItemValue &v, bool isKey, std::string *bad) {
+  Val out;
+  out.type = v.type;
+  out.length = v.length;
+  if (v.type == ITEM_NUMBER && v.data) {
+    memcpy(&out.number, v.data, sizeof out.number);
+  } else if ((v.type == ITEM_STRING || v.type == ITEM_FUNCTION) && v.length >= 0 &&
+             (v.data || v.length == 0) && !(isKey && v.type == ITEM_FUNCTION)) {
+    out.bytes.assign(v.length ? static_cast<const char *>(v.data) : "",
+                     static_cast<size_t>(v.length));
+  } else if (!(v.type == ITEM_TABLE && !isKey && (v.length == 0 || v.length == 1))) {
+    *bad = "malformed item of type " + std::to_string(v.type);
   }
-  return v;
+  return out;
 }
 
 // Tag lists are built from pairs; the terminator is added.
@@ -145,20 +197,27 @@ inline std::vector<TagItem> tagList(std::initializer_list<std::pair<uint32_t, ui
   tags.push_back({TAG_DONE, 0});
   return tags;
 }
+inline std::vector<TagItem> formatTags(int format) {
+  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}});
+}
 
 inline size_t liveBlocks() {
   return velloran::memoryStats().blocks;
 }
 
-// Writes the items; returns the stream text. `accepted` gets each item's
-// result, `freed` FreeSerializer's. A null context gives an empty text and
-// `opened` false.
+// What a writing loop saw: each item's result, FreeSerializer's, the text.
 struct WriteResult {
   bool opened = false;
   std::vector<int> accepted;
   int freed = -1;
   std::string text;
   long writes = 0;
+  bool allAccepted() const {
+    for (int a : accepted)
+      if (a != 1)
+        return false;
+    return opened && freed == 1;
+  }
 };
 
 inline WriteResult writeItems(const std::vector<TagItem> &tags, const std::vector<Item> &items,
@@ -180,45 +239,77 @@ inline WriteResult writeItems(const std::vector<TagItem> &tags, const std::vecto
   return r;
 }
 
-// Reads items until done or failure; `ok` is false after a failure, and
-// `doneSeen` tells that the end was reported.
+// What a reading loop saw: `ok` is false after a failure, `doneSeen` tells
+// that the end was reported, `count` how many items were handed over (the
+// first `keep` of them are in `items`), `bad` names a malformed one.
 struct ReadResult {
   bool opened = false;
   bool ok = true;
   bool doneSeen = false;
   std::vector<Item> items;
+  size_t count = 0;
   int freed = -1;
+  std::string bad;
 };
 
-inline ReadResult readItems(const std::vector<TagItem> &tags, const std::string &text,
-                            int32_t chunk = 16384, size_t limit = 1000000) {
+// Reads until done or failure. After a failure the reader is asked once
+// more, which must not crash.
+inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stream,
+                                  size_t keep = SIZE_MAX) {
   ReadResult r;
-  Stream s;
-  s.data = text;
-  s.chunk = chunk;
-  void *context = plugin().InitSerializer(readStream, nullptr, &s, tags.data());
+  void *context = plugin().InitSerializer(readStream, nullptr, stream, tags.data());
   if (!context)
     return r;
   r.opened = true;
-  while (r.items.size() < limit) {
+  for (;; r.count++) {
     ItemValue key = {-1, nullptr, 0}, value = {-1, nullptr, 0};
     int done = 0;
     if (!plugin().DeserializeItem(context, &key, &value, &done)) {
       r.ok = false;
+      plugin().DeserializeItem(context, &key, &value, &done);
       break;
     }
     if (done) {
       r.doneSeen = true;
       break;
     }
-    r.items.push_back({fromItemValue(key), fromItemValue(value)});
+    Item item;
+    item.value = fromItemValue(value, false, &r.bad);
+    if (!(value.type == ITEM_TABLE && value.length == 0))
+      item.key = fromItemValue(key, true, &r.bad);
+    if (r.items.size() < keep)
+      r.items.push_back(item);
   }
   r.freed = plugin().FreeSerializer(context);
   return r;
 }
 
-inline std::vector<TagItem> formatTags(int format) {
-  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}});
+inline ReadResult readItems(const std::vector<TagItem> &tags, const std::string &text,
+                            int32_t chunk = 16384, size_t keep = SIZE_MAX) {
+  Stream s;
+  s.data = text;
+  s.chunk = chunk;
+  return readStreamItems(tags, &s, keep);
+}
+
+// The fail-every-point loop: for n = 1, 2, ... arms the n-th failure with
+// arm(n), runs, disarms with arm(0), and requires every AllocMem block of
+// the run freed. run(n) answers whether it completed untouched; the loop
+// ends there. Returns the number of failure points before that run, or -n
+// when run n leaked (or, for n = most + 1, never completed).
+inline long failEach(const std::function<void(long)> &arm, const std::function<bool(long)> &run,
+                     long most = 10000) {
+  for (long n = 1; n <= most; n++) {
+    size_t before = liveBlocks();
+    arm(n);
+    bool completed = run(n);
+    arm(0);
+    if (liveBlocks() != before)
+      return -n;
+    if (completed)
+      return n - 1;
+  }
+  return -(most + 1);
 }
 
 } // namespace sertest

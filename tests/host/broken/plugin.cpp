@@ -15,37 +15,22 @@ int initPlugin(PluginInfo *, const HostServices *) {
 #endif
 }
 void nothing() {}
-void *none() {
-  return nullptr;
-}
 
-struct Entry {
-  const char *name;
-  void *function;
-};
-
-template <typename F> void *entry(F function) {
-  return reinterpret_cast<void *>(function);
-}
-
-const Entry entries[] = {
-    {"InitPlugin", entry(initPlugin)}, {"ClosePlugin", entry(nothing)},
-    {"GetBaseTable", entry(none)},     {"GetCommands", entry(none)},
-    {"GetConstants", entry(none)},     {"GetHelpStrings", entry(none)},
-    {"InitLibrary", entry(none)},      {"FreeLibrary", entry(nothing)},
-    {"GetLibraryCount", entry(none)},  {"SetCurrentLibrary", entry(nothing)},
-    {"InitSerializer", entry(none)},   {"FreeSerializer", entry(none)},
-    {"SerializeItem", entry(none)},
-#ifndef BROKEN_MISSING_ENTRY
-    {"DeserializeItem", entry(none)},
-#endif
-    {"GetExtensions", entry(none)},    {nullptr, nullptr},
-};
+/* Every entry point resolves (InitPlugin to the one above, the rest to a
+   stub the loader never calls), except DeserializeItem when it is the fault. */
+#define ENTRY_NAME(name) #name,
+const char *const entryNames[] = {PLUGIN_ENTRY_POINTS(ENTRY_NAME) nullptr};
+#undef ENTRY_NAME
 
 void *resolve(const char *name) {
-  for (const Entry *e = entries; e->name; e++)
-    if (strcmp(e->name, name) == 0)
-      return e->function;
+#ifdef BROKEN_MISSING_ENTRY
+  if (strcmp(name, "DeserializeItem") == 0)
+    return nullptr;
+#endif
+  for (const char *const *e = entryNames; *e; e++)
+    if (strcmp(*e, name) == 0)
+      return strcmp(name, "InitPlugin") == 0 ? reinterpret_cast<void *>(initPlugin)
+                                             : reinterpret_cast<void *>(nothing);
   return nullptr;
 }
 

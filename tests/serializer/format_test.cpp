@@ -1,0 +1,492 @@
+// The three formats byte for byte: rows of {tags, items, XML} written,
+// read, or both; rows of items the writer refuses and of input the reader
+// refuses.
+#include <math.h>
+
+#include <gtest/gtest.h>
+
+#include "tests/serializer/support.h"
+
+using namespace sertest;
+
+namespace {
+
+const std::vector<TagItem> ITEMS = formatTags(FORMAT_ITEMS);
+const std::vector<TagItem> NAMED = formatTags(FORMAT_NAMED);
+const std::vector<TagItem> INDEXED = formatTags(FORMAT_INDEXED);
+const std::string DECLARATION = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n";
+const std::string LATIN_DECLARATION = "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n";
+
+std::string wrap(const std::string &body) {
+  return DECLARATION + "<root>\n" + body + "</root>\n";
+}
+
+std::vector<TagItem> withOption(const std::vector<TagItem> &format, const Option *option) {
+  return tagList(
+      {{format[0].tag, format[0].data}, {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(option)}});
+}
+
+std::vector<TagItem> encodings(int format, int source, int target) {
+  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)},
+                  {SERTAG_SOURCE_ENCODING, static_cast<uintptr_t>(source)},
+                  {SERTAG_TARGET_ENCODING, static_cast<uintptr_t>(target)}});
+}
+
+// An element of the document formats as items: name (indexed only), text
+// (unless null), attributes as index -> key/value, and children.
+std::vector<Item>
+element(Val key, const std::string &name, const char *text,
+        std::vector<std::pair<int, std::pair<std::string, std::string>>> attrs = {},
+        std::vector<std::vector<Item>> children = {}) {
+  std::vector<Item> items = {{key, BEGIN()}};
+  if (key.type == ITEM_NUMBER)
+    items.push_back({S("name"), S(name)});
+  if (text)
+    items.push_back({S("text"), S(text)});
+  items.push_back({S("attrs"), BEGIN()});
+  for (auto &a : attrs) {
+    items.insert(items.end(), {{N(a.first), BEGIN()},
+                               {S("key"), S(a.second.first)},
+                               {S("value"), S(a.second.second)},
+                               {N(a.first), END()}});
+  }
+  items.insert(items.end(), {{S("attrs"), END()}, {S("nodes"), BEGIN()}});
+  for (auto &c : children)
+    items.insert(items.end(), c.begin(), c.end());
+  items.insert(items.end(), {{S("nodes"), END()}, {key, END()}});
+  return items;
+}
+std::vector<Item> leaf(int index, const std::string &name, const char *text = nullptr) {
+  return element(N(index), name, text, {});
+}
+
+enum { WRITE = 1, READ = 2, BOTH = 3 };
+
+struct Row {
+  const char *what;
+  std::vector<TagItem> tags;
+  std::vector<Item> items;
+  std::string xml;
+  int direction;
+};
+
+const Option KEEP_WHITESPACE = {nullptr, "ignorewhitespace", nullptr, 0};
+const Option KEEP_WHITESPACE_MIXED_CASE = {nullptr, "IgnoreWhitespace", nullptr, 0.9};
+const Option DROP_WHITESPACE = {nullptr, "ignorewhitespace", nullptr, -1.5};
+const Option ROOT_DATA = {nullptr, "ROOTNODE", "data", 0};
+const std::string LONG_NAME(300, 'r');
+const Option LONG_ROOT = {nullptr, "rootnode", LONG_NAME.c_str(), 0};
+std::string repeat(const std::string &s, int n) {
+  std::string out;
+  while (n-- > 0)
+    out += s;
+  return out;
+}
+// 61 bytes of 0x07 in base64: 84 characters.
+const std::string BASE64_84 = repeat("BwcH", 20) + "Bw==";
+
+std::vector<Row> rows() {
+  const std::string bits(61, '\x07');
+  return {
+      {"the example",
+       ITEMS,
+       {{S("title"), S("Hello & welcome")},
+        {S("count"), N(3)},
+        {S("code"), S("007")},
+        {N(1), S("first")},
+        {S("list"), BEGIN()},
+        {N(1), N(5)},
+        {N(2), S(" ")},
+        {S("list"), END()},
+        {S("raw"), S(std::string("\x00\x01\x02", 3))},
+        {S("fn"), F("foo")}},
+       wrap("\t<title>Hello &amp; welcome</title>\n\t<count>3</count>\n"
+            "\t<code type=\"string\">007</code>\n\t<item.1>first</item.1>\n\t<list>\n"
+            "\t\t<item.1>5</item.1>\n\t\t<item.2 type=\"string\"> </item.2>\n\t</list>\n"
+            "\t<raw type=\"binary\">AAEC</raw>\n\t<fn type=\"function\">Zm9v</fn>\n"),
+       BOTH},
+      {"no items", ITEMS, {}, wrap(""), BOTH},
+      {"integral 32-bit number keys",
+       ITEMS,
+       {{N(3), N(1)}, {N(-1), N(1)}, {N(2147483647.0), N(1)}, {N(-2147483648.0), N(1)}},
+       wrap("\t<item.3>1</item.3>\n\t<item.-1>1</item.-1>\n"
+            "\t<item.2147483647>1</item.2147483647>\n\t<item.-2147483648>1</item.-2147483648>\n"),
+       BOTH},
+      {"strings typed where the text would read as something else",
+       ITEMS,
+       {{S("s"), S("12")},
+        {S("s"), S("-x")},
+        {S("s"), S(".5")},
+        {S("s"), S("")},
+        {S("s"), S(" \t\n")},
+        {S("s"), S("a1")},
+        {S("s"), S("<&>\"'")},
+        {S("n"), N(0.1)},
+        {S("s"), S("a\r\nb\rc")}},
+       wrap("\t<s type=\"string\">12</s>\n\t<s type=\"string\">-x</s>\n"
+            "\t<s type=\"string\">.5</s>\n\t<s type=\"string\"></s>\n"
+            "\t<s type=\"string\"> \t\n</s>\n\t<s>a1</s>\n\t<s>&lt;&amp;&gt;&quot;&apos;</s>\n"
+            "\t<n>0.1</n>\n\t<s>a&#13;\nb&#13;c</s>\n"),
+       BOTH},
+      {"binary: zero, control bytes, malformed UTF-8, U+FFFF",
+       ITEMS,
+       {{S("s"), S(std::string("a\0b", 3))},
+        {S("s"), S("a\x1b")},
+        {S("s"), S("a\x7f")},
+        {S("s"), S("a\xe9")},
+        {S("s"), S("a\xef\xbf\xbf")},
+        {S("s"), S("caf\xc3\xa9")}},
+       wrap("\t<s type=\"binary\">YQBi</s>\n\t<s type=\"binary\">YRs=</s>\n\t<s>a\x7f</s>\n"
+            "\t<s type=\"binary\">Yek=</s>\n\t<s type=\"binary\">Ye+/vw==</s>\n"
+            "\t<s>caf\xc3\xa9</s>\n"),
+       BOTH},
+      {"binary in ISO-8859-1",
+       encodings(FORMAT_ITEMS, ENCODING_ISO_8859_1, ENCODING_ISO_8859_1),
+       {{S("a"), S("caf\xe9")}, {S("b"), S("x\x1b")}},
+       LATIN_DECLARATION + "<root>\n\t<a>caf\xe9</a>\n\t<b type=\"binary\">eBs=</b>\n</root>\n",
+       BOTH},
+      {"base64 lines of eighty, indented with their element",
+       ITEMS,
+       {{S("b"), S(bits)},
+        {S("f"), F(std::string(60, 'x'))},
+        {S("t"), BEGIN()},
+        {N(1), F(bits)},
+        {S("t"), END()}},
+       wrap("\t<b type=\"binary\">\n\t\t" + BASE64_84.substr(0, 80) + "\n\t\t" +
+            BASE64_84.substr(80) + "\n\t</b>\n\t<f type=\"function\">" + repeat("eHh4", 20) +
+            "</f>\n\t<t>\n\t\t<item.1 type=\"function\">\n\t\t\t" + BASE64_84.substr(0, 80) +
+            "\n\t\t\t" + BASE64_84.substr(80) + "\n\t\t</item.1>\n\t</t>\n"),
+       BOTH},
+      {"declaration of an unknown encoding",
+       encodings(FORMAT_ITEMS, 7, 7),
+       {},
+       LATIN_DECLARATION + "<root>\n</root>\n",
+       WRITE},
+      {"ISO-8859-1 text written as UTF-8",
+       encodings(FORMAT_ITEMS, ENCODING_ISO_8859_1, ENCODING_UTF8),
+       {{S("a"), S("caf\xe9")}},
+       wrap("\t<a>caf\xc3\xa9</a>\n"),
+       WRITE},
+      {"UTF-8 text read as ISO-8859-1",
+       tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_TARGET_ENCODING, ENCODING_ISO_8859_1}}),
+       {{S("a"), S("caf\xe9")}},
+       wrap("\t<a>caf\xc3\xa9</a>\n"),
+       READ},
+      {"root option; the last format tag counts",
+       tagList({{SERTAG_FORMAT, FORMAT_INDEXED},
+                {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(&ROOT_DATA)},
+                {99, 5},
+                {SERTAG_FORMAT, FORMAT_ITEMS}}),
+       {},
+       DECLARATION + "<data>\n</data>\n",
+       WRITE},
+      {"root names are cut at 255",
+       withOption(ITEMS, &LONG_ROOT),
+       {{S("a"), N(1)}},
+       DECLARATION + "<" + std::string(255, 'r') + ">\n\t<a>1</a>\n</" + std::string(255, 'r') +
+           ">\n",
+       BOTH},
+      {"untyped elements take their type from the text",
+       ITEMS,
+       {{S("a"), N(1)},
+        {S("t"), BEGIN()},
+        {N(1), S("x")},
+        {S("t"), END()},
+        {S("e"), BEGIN()},
+        {S("e"), END()},
+        {S("e"), BEGIN()},
+        {S("e"), END()},
+        {S("n"), N(0)},
+        {S("m"), N(-2500)},
+        {S("s"), S("12")},
+        {S("u"), S("a & b")},
+        {N(3), BEGIN()},
+        {N(3), END()},
+        {N(0), N(1)},
+        {N(12), N(1)}},
+       "<root><a>1</a><t><item.1>x</item.1></t><e/><e>  </e><n>-</n><m>-2.5e3x</m>"
+       "<s type=\"string\">12</s><u>a &amp; b</u><item.3/><item.x>1</item.x>"
+       "<item.12>1</item.12></root>",
+       READ},
+      {"typed elements without text, with children, base64 with white space",
+       ITEMS,
+       {{S("n"), N(0)},
+        {S("b"), S("")},
+        {S("f"), F("")},
+        {S("s"), S("")},
+        {S("b"), BEGIN()},
+        {S("x"), N(1)},
+        {S("b"), END()},
+        {S("s"), BEGIN()},
+        {S("y"), BEGIN()},
+        {S("y"), END()},
+        {S("s"), END()},
+        {S("b"), S("ABC")}},
+       "<root><n type=\"number\"/><b type=\"binary\"/><f type=\"function\"></f>"
+       "<s type=\"string\"/><b type=\"binary\">QQ==<x>1</x></b><s type=\"string\">a<y/></s>"
+       "<b type=\"binary\">\n\t\tQU\n\tJD\n</b></root>",
+       READ},
+      {"names mapped to lower case; U+0130 would shrink and stays",
+       ITEMS,
+       {{S("hello"), S("x")}, {S("\xc4\xb0x"), S("y")}},
+       "<root><HeLLo>x</HeLLo><\xc4\xb0X>y</\xc4\xb0X></root>",
+       READ},
+      {"raw names",
+       tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 3}}),
+       {{S("HeLLo"), S("x")}},
+       "<root><HeLLo>x</HeLLo></root>",
+       READ},
+      {"raw names off",
+       tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 2}}),
+       {{S("hello"), S("x")}},
+       "<root><HeLLo>x</HeLLo></root>",
+       READ},
+      {"indexed layout of elements, text and attributes", INDEXED,
+       element(N(0), "doc", nullptr, {{0, {"v", "1"}}},
+               {leaf(0, "empty"), leaf(1, "leaf", "a<b"),
+                element(N(2), "mid", nullptr, {}, {leaf(0, "deep", "x")})}),
+       DECLARATION + "<doc v=\"1\">\n\t<empty/>\n\t<leaf>a&lt;b</leaf>\n\t<mid>\n"
+                     "\t\t<deep>x</deep>\n\t</mid>\n</doc>\n",
+       WRITE},
+      {"attributes and children ordered by index", INDEXED,
+       element(N(0), "e", nullptr, {{2, {"c", "3"}}, {0, {"a", "1"}}, {1, {"b", "2"}}},
+               {leaf(5, "z"), leaf(1, "y"), leaf(3, "x")}),
+       DECLARATION + "<e a=\"1\" b=\"2\" c=\"3\">\n\t<y/>\n\t<x/>\n\t<z/>\n</e>\n", WRITE},
+      {"named children in their order of arrival",
+       NAMED,
+       {{S("r"), BEGIN()},
+        {S("nodes"), BEGIN()},
+        {S("b"), BEGIN()},
+        {S("b"), END()},
+        {S("a"), BEGIN()},
+        {S("text"), N(2.5)},
+        {S("a"), END()},
+        {S("text"), BEGIN()},
+        {S("text"), END()},
+        {S("nodes"), END()},
+        {S("r"), END()}},
+       DECLARATION + "<r>\n\t<b/>\n\t<a>2.5</a>\n\t<text/>\n</r>\n",
+       WRITE},
+      {"white space text dropped", INDEXED, leaf(0, "e", "  "), DECLARATION + "<e/>\n", WRITE},
+      {"white space text kept", withOption(INDEXED, &KEEP_WHITESPACE), leaf(0, "e", "  "),
+       DECLARATION + "<e>  </e>\n", WRITE},
+      {"empty text kept", withOption(INDEXED, &KEEP_WHITESPACE), leaf(0, "e", ""),
+       DECLARATION + "<e></e>\n", WRITE},
+      {"white space read as nothing", NAMED, element(S("a"), "", ""), "<a> \n\t</a>", READ},
+      {"white space read as it is", withOption(NAMED, &KEEP_WHITESPACE_MIXED_CASE),
+       element(S("a"), "", " \n\t"), "<a> \n\t</a>", READ},
+      {"white space dropped by a negative option", withOption(NAMED, &DROP_WHITESPACE),
+       element(S("a"), "", ""), "<a> \n\t</a>", READ},
+      {"control characters referenced where readers would change them",
+       withOption(INDEXED, &KEEP_WHITESPACE),
+       element(N(0), "e", "a\r\nb\tc", {{0, {"k", "x\ty\nz\r\"'&"}}}),
+       DECLARATION + "<e k=\"x&#9;y&#10;z&#13;&quot;&apos;&amp;\">a&#13;\nb\tc</e>\n", BOTH},
+      {"names and texts in the target encoding",
+       encodings(FORMAT_INDEXED, ENCODING_UTF8, ENCODING_ISO_8859_1),
+       leaf(0, "caf\xc3\xa9", "\xc3\xa0"), LATIN_DECLARATION + "<caf\xe9>\xe0</caf\xe9>\n", WRITE},
+      {"repeated entries replace earlier ones",
+       INDEXED,
+       {{N(0), BEGIN()},
+        {S("name"), S("a")},
+        {S("name"), S("b")},
+        {S("text"), S("1")},
+        {S("text"), S("2")},
+        {N(0), END()}},
+       DECLARATION + "<b>2</b>\n",
+       WRITE},
+      {"the indexed walk hands over every part", INDEXED,
+       element(N(0), "d", "hi", {{0, {"a", "1"}}}, {leaf(0, "c", "")}), "<d a=\"1\">hi<c/></d>",
+       READ},
+      {"named keys by name, text joined", NAMED,
+       element(
+           S("doc"), "", "abc", {},
+           {element(S("x"), "", "", {{0, {"k", "1"}}, {1, {"j", "<"}}}), element(S("x"), "", "")}),
+       "<Doc>a<x k='1' j='&lt;'/>b<x/>c</Doc>", READ},
+      {"names and texts read into the target encoding",
+       tagList({{SERTAG_FORMAT, FORMAT_INDEXED}, {SERTAG_TARGET_ENCODING, ENCODING_ISO_8859_1}}),
+       element(N(0), "\xe9", "\xe7", {{0, {"\xe0", "\xe8"}}}),
+       "<\xc3\xa9 \xc3\xa0='\xc3\xa8'>\xc3\xa7</\xc3\xa9>", READ},
+      {"other encodings detected", NAMED, element(S("a"), "", "caf\xc3\xa9"),
+       "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>caf\xe9</a>", READ},
+  };
+}
+
+TEST(Formats, RowsWriteAndReadByteForByte) {
+  for (const Row &row : rows()) {
+    if (row.direction & WRITE) {
+      WriteResult w = writeItems(row.tags, row.items);
+      EXPECT_TRUE(w.allAccepted()) << row.what;
+      EXPECT_EQ(w.text, row.xml) << row.what;
+    }
+    if (row.direction & READ) {
+      ReadResult r = readItems(row.tags, row.xml);
+      EXPECT_TRUE(r.doneSeen && r.bad.empty() && r.freed == 1) << row.what;
+      EXPECT_EQ(r.items, row.items) << row.what << "\n" << describe(r.items);
+    }
+  }
+}
+
+TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
+  Val shortKey = S("abc");
+  shortKey.length = 2;
+  const std::string root = "<root>\n</root>\n";
+  struct Refusal {
+    const char *what;
+    std::vector<TagItem> tags;
+    std::vector<Item> items; // the last one is refused
+    std::string written;     // after the declaration
+  } refusals[] = {
+      {"fractional key", ITEMS, {{N(2.5), N(1)}}, root},
+      {"negative fraction key", ITEMS, {{N(-0.5), N(1)}}, root},
+      {"key beyond 32 bits", ITEMS, {{N(2147483648.0), N(1)}}, root},
+      {"key below 32 bits", ITEMS, {{N(-2147483649.0), N(1)}}, root},
+      {"NaN key", ITEMS, {{N(NAN), N(1)}}, root},
+      {"infinite key", ITEMS, {{N(INFINITY), N(1)}}, root},
+      {"key of 129 characters", ITEMS, {{S(std::string(129, 'k')), N(1)}}, root},
+      {"key with a hyphen", ITEMS, {{S("a-b"), N(1)}}, root},
+      {"key starting with a digit", ITEMS, {{S("1a"), N(1)}}, root},
+      {"empty key", ITEMS, {{S(""), N(1)}}, root},
+      {"key beyond ASCII", ITEMS, {{S("\xc3\xa9"), N(1)}}, root},
+      {"key with a zero byte", ITEMS, {{S(std::string("a\0b", 3)), N(1)}}, root},
+      {"key length other than its text", ITEMS, {{shortKey, N(1)}}, root},
+      {"table end with no table open", ITEMS, {{S("t"), END()}}, root},
+      {"table end with no element", INDEXED, {{N(0), END()}}, ""},
+      {"second document element",
+       INDEXED,
+       {{N(0), BEGIN()}, {S("name"), S("a")}, {N(0), END()}, {N(1), BEGIN()}},
+       "<a/>\n"},
+      {"second named document element",
+       NAMED,
+       {{S("a"), BEGIN()}, {S("a"), END()}, {S("b"), BEGIN()}},
+       "<a/>\n"},
+      {"element without a name", INDEXED, {{N(0), BEGIN()}, {N(0), END()}}, ""},
+      {"name that is no XML name", INDEXED, {{N(0), BEGIN()}, {S("name"), S("a b")}}, ""},
+      {"name starting with a digit", INDEXED, {{N(0), BEGIN()}, {S("name"), S("1a")}}, ""},
+      {"named key that is no XML name", NAMED, {{S("a>"), BEGIN()}}, ""},
+      {"attribute name that is no name",
+       INDEXED,
+       {{N(0), BEGIN()},
+        {S("name"), S("a")},
+        {S("attrs"), BEGIN()},
+        {N(0), BEGIN()},
+        {S("key"), S("x=y")}},
+       ""},
+      {"attribute without a name",
+       INDEXED,
+       {{N(0), BEGIN()},
+        {S("name"), S("a")},
+        {S("attrs"), BEGIN()},
+        {N(0), BEGIN()},
+        {S("value"), S("v")},
+        {N(0), END()}},
+       ""},
+      {"text with a control byte", INDEXED, {{N(0), BEGIN()}, {S("text"), S("a\x01")}}, ""},
+      {"text cut by a zero byte",
+       INDEXED,
+       {{N(0), BEGIN()}, {S("text"), S(std::string("a\0b", 3))}},
+       ""},
+      {"value with malformed UTF-8",
+       INDEXED,
+       {{N(0), BEGIN()}, {S("attrs"), BEGIN()}, {N(0), BEGIN()}, {S("value"), S("\xff")}},
+       ""},
+      {"fractional index", INDEXED, {{N(0.5), BEGIN()}}, ""},
+      {"index beyond 32 bits", INDEXED, {{N(4294967296.0), BEGIN()}}, ""},
+      {"number key with a plain value", INDEXED, {{N(0), S("x")}}, ""},
+      {"string key in INDEXED",
+       INDEXED,
+       {{N(0), BEGIN()}, {S("nodes"), BEGIN()}, {S("child"), BEGIN()}},
+       ""},
+      {"number key in NAMED", NAMED, {{N(0), BEGIN()}}, ""},
+      {"named element with a plain value", NAMED, {{S("a"), S("x")}}, ""},
+      {"text inside nodes",
+       INDEXED,
+       {{N(0), BEGIN()}, {S("nodes"), BEGIN()}, {S("text"), S("x")}},
+       ""},
+      // U+540D has no ISO-8859-1 form: it would be written as '?'.
+      {"name that is none in the target encoding",
+       encodings(FORMAT_INDEXED, ENCODING_UTF8, ENCODING_ISO_8859_1),
+       {{N(0), BEGIN()}, {S("name"), S("a\xe5\x90\x8d")}},
+       ""},
+  };
+  for (const Refusal &c : refusals) {
+    size_t before = liveBlocks();
+    WriteResult r = writeItems(c.tags, c.items);
+    std::vector<int> expected(c.items.size(), 1);
+    expected.back() = 0;
+    EXPECT_EQ(r.accepted, expected) << c.what;
+    EXPECT_EQ(r.text.substr(r.text.find('\n') + 1), c.written) << c.what;
+    EXPECT_EQ(liveBlocks(), before) << c.what;
+  }
+}
+
+TEST(Formats, RefusedInputFailsAndKeepsNothing) {
+  const std::string whole =
+      "<?xml version=\"1.0\"?>\n<root>\n\t<a>1</a>\n\t<t>\n\t\t<b>2</b>\n\t</t>\n</root>\n";
+  std::vector<std::pair<std::vector<TagItem>, std::string>> refusals = {
+      {ITEMS, "<root><x foo=\"1\">a</x></root>"},
+      {ITEMS, "<root><x type=\"float\">1</x></root>"},
+      {ITEMS, "<data><a>1</a></data>"},
+      {ITEMS, "<root><a>1</b></root>"},
+      {ITEMS, "<root><b type=\"binary\">QQ=</b></root>"},
+  };
+  // The document formats read an input without any element as empty.
+  for (size_t cut : {whole.size() - 8, whole.size() - 14, size_t(30), size_t(3), size_t(0)})
+    for (int format : {FORMAT_ITEMS, FORMAT_NAMED, FORMAT_INDEXED})
+      if (cut != 0 || format == FORMAT_ITEMS)
+        refusals.push_back({formatTags(format), whole.substr(0, cut)});
+  for (auto &c : refusals) {
+    size_t before = liveBlocks();
+    ReadResult r = readItems(c.first, c.second);
+    EXPECT_TRUE(r.opened && !r.ok && r.bad.empty()) << c.second;
+    EXPECT_EQ(liveBlocks(), before) << c.second;
+  }
+  // A complete document with trailing white space and a comment reads.
+  EXPECT_TRUE(readItems(INDEXED, "<a/>\n<!-- end -->\n").doneSeen);
+  for (int32_t bad : {-1, 16385}) {
+    Stream s;
+    s.readResult = bad;
+    EXPECT_FALSE(readStreamItems(ITEMS, &s).ok) << bad;
+  }
+  // Unknown formats and root names that are no XML names open nothing.
+  EXPECT_FALSE(writeItems(formatTags(3), {}).opened);
+  EXPECT_FALSE(readItems(formatTags(3), "").opened);
+  for (const char *bad : {"1root", "a b", "a<b", ""}) {
+    Option badRoot = {nullptr, "rootnode", bad, 0};
+    size_t before = liveBlocks();
+    EXPECT_FALSE(writeItems(withOption(ITEMS, &badRoot), {}).opened) << bad;
+    EXPECT_EQ(liveBlocks(), before);
+  }
+}
+
+TEST(Formats, ItemsComeBackInOrderUnderAnyRoot) {
+  std::vector<Item> items = {{S("pi"), N(3.25)},
+                             {S("neg"), N(-1e-300)},
+                             {S("big"), N(1.5e300)},
+                             {S("unicode"), S("\xe2\x82\xac uro \xf0\x9f\x98\x80")},
+                             {S("code"), F(std::string(200, '\x5a'))},
+                             {N(1), BEGIN()},
+                             {N(-7), N(7)},
+                             {N(2147483647), S("max")},
+                             {N(1), END()},
+                             {S("last"), S("crlf\r\n")}};
+  Option root = {nullptr, "rootnode", "Saved.Table-1", 0};
+  for (auto &tags : {ITEMS, withOption(ITEMS, &root)})
+    EXPECT_EQ(readItems(tags, writeItems(tags, items).text).items, items);
+}
+
+// Null tags: the indexed format, white space dropped, encodings the host's.
+TEST(Formats, DefaultsFollowTheHostEncoding) {
+  velloran::setHostEncoding(ENCODING_ISO_8859_1);
+  Stream s;
+  void *context = plugin().InitSerializer(nullptr, writeStream, &s, nullptr);
+  velloran::setHostEncoding(ENCODING_UTF8);
+  ASSERT_NE(context, nullptr);
+  for (const Item &item : leaf(0, "a", "\xe9  ")) {
+    ItemValue key = toItemValue(item.key), value = toItemValue(item.value);
+    EXPECT_EQ(plugin().SerializeItem(context, &key, &value), 1) << item;
+  }
+  EXPECT_EQ(plugin().FreeSerializer(context), 1);
+  EXPECT_EQ(s.data, LATIN_DECLARATION + "<a>\xe9  </a>\n");
+}
+
+} // namespace
