@@ -1,0 +1,88 @@
+// Finalizers that run saves, loads and collections in the middle of a save
+// or load, at each collector cycle in turn: nothing that the walk points
+// into may be freed, and another save's options never leak into the one
+// running.
+#include <stdio.h>
+
+#include "tests/lua_test.h"
+
+namespace {
+
+// meanwhile(f, body, skip): runs body() with f() called from a finalizer at
+// every collector cycle after the first skip ones; returns how often f ran.
+// everyCycle(setup, f, body): meanwhile for skip = 0, 1, ... until body ends
+// before f runs; setup() makes the state that f and body share.
+// (A cycle ends every few allocations here; a larger step multiplier
+// overflows Lua 5.1's C stack when a finalizer collects.)
+const char *const MEANWHILE = R"lua(
+function meanwhile(f, body, skip)
+  local armed, inside, cycles, ran = true, false, 0, 0
+  local function arm()
+    local p = newproxy(true)
+    getmetatable(p).__gc = function()
+      if armed and not inside then -- no f (and no new finalizer) inside f
+        inside = true
+        cycles = cycles + 1
+        if cycles > skip then ran = ran + 1 f() end
+        arm()
+        inside = false
+      end
+    end
+  end
+  collectgarbage("setpause", 0)
+  collectgarbage("setstepmul", 1000)
+  collectgarbage()
+  arm()
+  local ok, err = pcall(body)
+  armed = false
+  collectgarbage("setpause", 200)
+  collectgarbage("setstepmul", 200)
+  collectgarbage()
+  assert(ok, err)
+  return ran
+end
+function everyCycle(setup, f, body)
+  for skip = 0, 100000 do
+    local state = setup()
+    if meanwhile(function() f(state) end, function() body(state) end, skip) == 0 then
+      return skip
+    end
+  end
+end
+)lua";
+
+class Finalizers : public LuaTest {
+protected:
+  std::string path = std::string(BINARY_DIR) + "/finalizers_test.xml";
+  void SetUp() override {
+    LuaTest::SetUp();
+    lua(MEANWHILE);
+    lua("path = '" + path + "'");
+  }
+  void TearDown() override {
+    remove(path.c_str());
+  }
+};
+
+// Keys and the root name that only the saved table and the options table
+// hold, dropped and collected by the finalizer while the save runs.
+TEST_F(Finalizers, KeysAndRootNameStayAliveWhileTheyAreUsed) {
+  lua(R"(
+    local cycles = everyCycle(function()
+      local t, o = {}, {rootnode = ("settings"):rep(2)}
+      for i = 1, 30 do t[("key%d_"):format(i) .. ("x"):rep(40)] = {i} end
+      return {t = t, o = o}
+    end, function(s)
+      for k in pairs(s.t) do s.t[k] = nil end
+      s.o.rootnode = nil
+      collectgarbage()
+      velloran.DeserializeTable(velloran.SerializeTable({a = {1}}))
+    end, function(s)
+      local text = velloran.SerializeTable(s.t, s.o)
+      assert(text:find("<settingssettings>", 1, true), text)
+    end)
+    assert(cycles > 0)
+  )");
+}
+
+} // namespace
