@@ -85,4 +85,20 @@ TEST_F(Finalizers, KeysAndRootNameStayAliveWhileTheyAreUsed) {
   )");
 }
 
+// Every save and load opened by a finalizer uses options of its own; the
+// one running keeps its root name from start to end.
+TEST_F(Finalizers, AnotherSaveMeanwhileKeepsTheOptions) {
+  lua(R"(
+    local t = {volume = 3, list = {"a", "b", {c = "d"}}}
+    local o = {rootnode = "settings"}
+    everyCycle(function() end, function() velloran.SerializeTable({}) end, function()
+      velloran.WriteTable(path, t, o)
+      eq(velloran.ReadTable(path, o).list[3].c, "d")
+    end)
+    everyCycle(function() end,
+               function() velloran.DeserializeTable(velloran.SerializeTable({x = {1}})) end,
+               function() eq(velloran.ReadTable(path, o).volume, 3) end)
+  )");
+}
+
 } // namespace
