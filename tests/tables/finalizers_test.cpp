@@ -53,7 +53,9 @@ end
 
 class Finalizers : public LuaTest {
 protected:
-  std::string path = std::string(BINARY_DIR) + "/finalizers_test.xml";
+  // one file per test: ctest runs tests side by side
+  std::string path = std::string(BINARY_DIR) + "/finalizers_test_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
   void SetUp() override {
     LuaTest::SetUp();
     lua(MEANWHILE);

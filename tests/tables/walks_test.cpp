@@ -39,7 +39,9 @@ formats = {"items", "named", "indexed"}
 
 class Walks : public LuaTest {
 protected:
-  std::string path = std::string(BINARY_DIR) + "/walks_test.xml";
+  // one file per test: ctest runs tests side by side
+  std::string path = std::string(BINARY_DIR) + "/walks_test_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
   void SetUp() override {
     LuaTest::SetUp();
     lua(SHAPES);
