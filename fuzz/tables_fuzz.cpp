@@ -12,6 +12,7 @@
 #include <string>
 
 #include "fuzz/support.h"
+#include "tests/tables/meanwhile.h"
 #include "velloran/services.h"
 
 namespace {
@@ -88,33 +89,6 @@ local function refused(err)
   error("not a refusal: " .. tostring(err), 0)
 end
 
--- f at each collector cycle after the first skip ones, while body runs.
-local function meanwhile(f, body, skip)
-  local armed, inside, cycles = true, false, 0
-  local function arm()
-    local p = newproxy(true)
-    getmetatable(p).__gc = function()
-      if armed and not inside then
-        inside = true
-        cycles = cycles + 1
-        if cycles > skip then f() end
-        arm()
-        inside = false
-      end
-    end
-  end
-  collectgarbage("setpause", 0)
-  collectgarbage("setstepmul", 1000)
-  collectgarbage()
-  arm()
-  local ok, err = pcall(body)
-  armed = false
-  collectgarbage("setpause", 200)
-  collectgarbage("setstepmul", 200)
-  collectgarbage()
-  if not ok then error(err, 0) end
-end
-
 function fuzzTables(bytes, path)
   input, at, shared = bytes, 0, {}
   local flags = byte()
@@ -163,6 +137,7 @@ std::string tablePath() {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
   static bool loaded = false;
   if (!loaded) {
+    fuzz::run(MEANWHILE);
     fuzz::run(DRIVER);
     loaded = true;
   }
