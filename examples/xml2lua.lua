@@ -38,7 +38,7 @@ local file = assert(io.open(path, "rb"))
 local text = file:read("*a")
 file:close()
 
-local options = {format = format, rawnames = true}
+local options = {format = format}
 local tables = velloran.DeserializeTable(text, options)
 if back then
   io.write(velloran.SerializeTable(tables, options))

@@ -104,7 +104,7 @@ TEST_F(Tables, DocumentFormatsKeepNamesAttributesAndText) {
         velloran.SerializeTable(t, {format = "indexed"}), {format = "indexed", rawnames = true})
     assert(deepEqual(t, again))
 
-    local named = velloran.DeserializeTable(doc, {format = "named"})
+    local named = velloran.DeserializeTable(doc, {format = "named", rawnames = false})
     eq(named.library.nodes.shelf.attrs[0].value, "2")
     local n2 = velloran.DeserializeTable(velloran.SerializeTable(named, {format = "named"}),
                                          {format = "named"})

@@ -1,0 +1,78 @@
+// Finalizers that run saves, loads and collections in the middle of a save
+// or load, at each collector cycle in turn: nothing that the walk points
+// into may be freed, and another save's options never leak into the one
+// running.
+#include <stdio.h>
+
+#include "tests/lua_test.h"
+#include "tests/tables/meanwhile.h"
+
+namespace {
+
+// everyCycle(setup, f, body): meanwhile for skip = 0, 1, ... until body ends
+// before f runs; setup() makes the state that f and body share.
+const char *const EVERY_CYCLE = R"lua(
+function everyCycle(setup, f, body)
+  for skip = 0, 100000 do
+    local state = setup()
+    if meanwhile(function() f(state) end, function() body(state) end, skip) == 0 then
+      return skip
+    end
+  end
+end
+)lua";
+
+class Finalizers : public LuaTest {
+protected:
+  // one file per test: ctest runs tests side by side
+  std::string path = std::string(BINARY_DIR) + "/finalizers_test_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
+  void SetUp() override {
+    LuaTest::SetUp();
+    lua(MEANWHILE);
+    lua(EVERY_CYCLE);
+    lua("path = '" + path + "'");
+  }
+  void TearDown() override {
+    remove(path.c_str());
+  }
+};
+
+// Keys and the root name that only the saved table and the options table
+// hold, dropped and collected by the finalizer while the save runs.
+TEST_F(Finalizers, KeysAndRootNameStayAliveWhileTheyAreUsed) {
+  lua(R"(
+    local cycles = everyCycle(function()
+      local t, o = {}, {rootnode = ("settings"):rep(2)}
+      for i = 1, 30 do t[("key%d_"):format(i) .. ("x"):rep(40)] = {i} end
+      return {t = t, o = o}
+    end, function(s)
+      for k in pairs(s.t) do s.t[k] = nil end
+      s.o.rootnode = nil
+      collectgarbage()
+      velloran.DeserializeTable(velloran.SerializeTable({a = {1}}))
+    end, function(s)
+      local text = velloran.SerializeTable(s.t, s.o)
+      assert(text:find("<settingssettings>", 1, true), text)
+    end)
+    assert(cycles > 0)
+  )");
+}
+
+// Every save and load opened by a finalizer uses options of its own; the
+// one running keeps its root name from start to end.
+TEST_F(Finalizers, AnotherSaveMeanwhileKeepsTheOptions) {
+  lua(R"(
+    local t = {volume = 3, list = {"a", "b", {c = "d"}}}
+    local o = {rootnode = "settings"}
+    everyCycle(function() end, function() velloran.SerializeTable({}) end, function()
+      velloran.WriteTable(path, t, o)
+      eq(velloran.ReadTable(path, o).list[3].c, "d")
+    end)
+    everyCycle(function() end,
+               function() velloran.DeserializeTable(velloran.SerializeTable({x = {1}})) end,
+               function() eq(velloran.ReadTable(path, o).volume, 3) end)
+  )");
+}
+
+} // namespace
