@@ -17,6 +17,8 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->callbackDepth = 0;
   record->stepRecord = record;
   record->keyMask = 0;
+  for (uint8_t &slot : record->keySlot)
+    slot = 0;
   record->stepKeys = 0;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);

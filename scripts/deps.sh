@@ -17,6 +17,7 @@ packages=(
   libexpat1-dev
   liblua5.1-0-dev
   libgtest-dev
+  libmimalloc-dev
   python3
   binutils
   clang

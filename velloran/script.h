@@ -8,6 +8,10 @@
 
 namespace velloran {
 
+/* A new script state on the host's allocator (allocator.cpp); null when
+   there is no memory for it. */
+lua_State *newScriptState();
+
 /* Makes a new state ready for the host services: reserves the registry
    entry in which the lua_pcall service keeps the error value of the last
    failed protected call (so that keeping it later never allocates). */

@@ -57,6 +57,7 @@ void luaNewTable(lua_State *L);
 int hostPcall(lua_State *L, int nargs, int nresults, int errfunc);
 [[noreturn]] void raiseError(lua_State *L, int id);
 void *checkUdata(lua_State *L, int index, const char *name);
+void addLString(luaL_Buffer *buffer, const char *text, size_t length);
 int findString(const char *name, const char *const list[]);
 
 } // namespace velloran
