@@ -9,9 +9,14 @@ ratios and writes it as Markdown.
 Times are processor seconds measured inside each program around the work
 alone (reading the input and building the data to save are not timed).
 A ratio is the peer's median time divided by ours: above 1, we are faster.
+Beside the event times, the instructions per event that callgrind counts
+inside XML_Parse on a cut of each input (--cut, 0 for none): unlike times,
+they repeat exactly from run to run.
 """
 import argparse
 import os
+import re
+import shutil
 import statistics
 import subprocess
 import sys
@@ -32,11 +37,15 @@ class Tool:
 
 class Workload:
     """Tools that run one after the other per input, for several rounds.
-    measures maps a measure printed by the tools to the row title."""
+    measures maps a measure printed by the tools to the row title; targets
+    are keyed (input, tool), or (measure, input, tool) for one measure. An event
+    workload names its feed ("whole" or "chunked"), for the instruction
+    counts."""
 
-    def __init__(self, key, measures, inputs, tools, rounds, targets=None):
+    def __init__(self, key, measures, inputs, tools, rounds, targets=None, feed=None):
         self.key, self.measures, self.inputs = key, measures, inputs
         self.tools, self.rounds, self.targets = tools, rounds, targets or {}
+        self.feed = feed
 
 
 def quiet(argv):
@@ -86,28 +95,33 @@ def makeWorkloads(build, data, scale, smoke):
     }
     few = 1 if smoke else 3
 
-    def events(mode):
+    def events(mode, feed="whole"):
         return [
-            Tool("xml.vlp", "ours", lambda f: [velloran, script("events.lua"), f, mode]),
+            Tool("xml.vlp", "ours", lambda f: [velloran, script("events.lua"), f, mode, feed]),
             Tool("Python xml.parsers.expat", "peer",
-                 lambda f: [PYTHON, script("events.py"), f, mode], needs["python"]),
+                 lambda f: [PYTHON, script("events.py"), f, mode, feed], needs["python"]),
             Tool("Perl XML::Parser", "peer",
-                 lambda f: ["perl", script("events.pl"), f, mode], needs["perl"]),
-            Tool("Expat, empty C handlers", "limit", lambda f: [limit, f, mode]),
+                 lambda f: ["perl", script("events.pl"), f, mode, feed], needs["perl"]),
+            Tool("Expat, empty C handlers", "limit", lambda f: [limit, f, mode, feed]),
         ]
 
-    eventTools = events("three") + [
-        Tool("Expat, no handlers", "limit", lambda f: [limit, f, "none"])]
     documents = [("realworld", doc("realworld")), ("records", doc("records")),
                  ("text", doc("text")), ("deep", doc("deep"))]
     count = 1000 if smoke else 1000000
     storeFile = os.path.join(data, "store%s" % suffix)
+    names = [d for d, _ in documents]
     return [
-        Workload("events", {"parse": "events (start, end, text)"}, documents, eventTools,
+        Workload("events chunked", {"parse": "events (start, end, text), 64 KB chunks"},
+                 documents, events("three", "chunked"), 1 if smoke else 5,
+                 {(d, t): goal for d in names for t, goal in (
+                     ("Python xml.parsers.expat", 1.25), ("Perl XML::Parser", 1.5),
+                     ("Expat, empty C handlers", 1 / 2.3))},
+                 feed="chunked"),
+        Workload("events", {"parse": "events (start, end, text), whole document"}, documents,
+                 events("three") + [
+                     Tool("Expat, no handlers", "limit", lambda f: [limit, f, "none"])],
                  1 if smoke else 5,
-                 {("realworld", "Python xml.parsers.expat"): 1.5,
-                  ("realworld", "Perl XML::Parser"): 1.25,
-                  ("realworld", "Expat, empty C handlers"): 1 / 2.3}),
+                 {(d, "Python xml.parsers.expat"): 0.8 for d in names}, feed="whole"),
         Workload("all events", {"parse": "all 22 events"}, documents, events("all"),
                  1 if smoke else 5),
         Workload("tables",
@@ -120,8 +134,9 @@ def makeWorkloads(build, data, scale, smoke):
                   Tool("Python ElementTree", "peer",
                        lambda f: [PYTHON, script("tables.py"), f, "etree"], needs["python"])],
                  few,
-                 {(d, "Python xmltodict"): 3 for d, _ in documents} |
-                 {(d, "Python ElementTree"): 2 for d, _ in documents}),
+                 {("parse", d, "Python xmltodict"): 2 for d in names} |
+                 {("parse", d, "Python ElementTree"): 1.2 for d in names} |
+                 {("unparse", d, "Python ElementTree"): 1 for d in names}),
         Workload("store", {"write": "save a table", "read": "load a table"},
                  [("%d values" % count, storeFile)],
                  [Tool("xml.vlp", "ours",
@@ -133,7 +148,8 @@ def makeWorkloads(build, data, scale, smoke):
                        lambda f: [velloran, script("store.lua"), "cjson", f + ".json",
                                   str(count)], needs["cjson"])],
                  few,
-                 {("%d values" % count, "Python plistlib"): 5}),
+                 {("write", "%d values" % count, "Python plistlib"): 3,
+                  ("read", "%d values" % count, "Python plistlib"): 4}),
     ]
 
 
@@ -168,9 +184,10 @@ def fmt(x):
     return "%.3f" % x if x < 100 else "%.1f" % x
 
 
-def table(workloads, results, sizes, rounds):
-    lines = ["| workload | input | peer | ours s | peer s | peer ÷ ours | target |",
-             "|---|---|---|---:|---:|---:|---|"]
+def table(workloads, results, sizes, rounds, counts):
+    lines = ["| workload | input | peer | ours s | peer s | peer ÷ ours | target "
+             "| instr./event ours, peer |",
+             "|---|---|---|---:|---:|---:|---|---:|"]
     missed = []
     for w in workloads:
         ours = [t for t in w.tools if t.role == "ours"][0]
@@ -185,18 +202,55 @@ def table(workloads, results, sizes, rounds):
                         continue
                     theirs = median(results[(w.key, name, t.name)], measure)
                     ratio = theirs / mine if mine > 0 else float("inf")
-                    goal = w.targets.get((name, t.name))
+                    goal = w.targets.get((measure, name, t.name), w.targets.get((name, t.name)))
                     mark = ""
                     if goal is not None:
                         met = ratio >= goal
                         mark = ("≥ %.2f %s" % (goal, "met" if met else "MISSED"))
                         if not met:
                             missed.append("%s / %s / %s" % (title, name, t.name))
-                    lines.append("| %s | %s | %s | %s%s | %s | %.2f | %s |" % (
-                        title, label, t.name, fmt(mine), speed, fmt(theirs), ratio, mark))
+                    ir = counts.get((w.key, name, ours.name)), counts.get((w.key, name, t.name))
+                    irText = "%.0f, %.0f" % ir if None not in ir else ""
+                    lines.append("| %s | %s | %s | %s%s | %s | %.2f | %s | %s |" % (
+                        title, label, t.name, fmt(mine), speed, fmt(theirs), ratio, mark,
+                        irText))
     lines.append("")
     lines.append("Medians of %s rounds; processor seconds." % rounds)
+    if counts:
+        lines.append("Instructions per event: callgrind, inside XML_Parse, on the first %s of "
+                     "each input (gen.py --scale), divided by our number of callbacks there."
+                     % counts["cut"])
     return lines, missed
+
+
+def countInstructions(workloads, build, data, scale, log):
+    """counts[(key, input, tool)] = instructions per event on a cut of the
+    input, for the event workloads; {} without valgrind."""
+    if not shutil.which("valgrind") or scale <= 0:
+        log("  instruction counts skipped (no valgrind, or --cut 0)")
+        return {}
+    cutDir = os.path.join(data, "cut")
+    subprocess.run([PYTHON, GEN, cutDir, "--scale", str(scale)], check=True)
+    velloran = os.path.join(build, "velloran")
+    counts = {"cut": "%g" % scale}
+    for w in workloads:
+        if not w.feed:
+            continue
+        for name, _ in w.inputs:
+            cut = os.path.join(cutDir, "%s-%g.xml" % (name, scale))
+            measures, _ = runTool([velloran, os.path.join(HERE, "events.lua"), cut, "count",
+                                   w.feed])
+            events = measures["events"]
+            for t in w.tools:
+                argv = ["valgrind", "--tool=callgrind", "--toggle-collect=XML_Parse",
+                        "--callgrind-out-file=/dev/null"] + t.argv(cut)
+                proc = subprocess.run(argv, stdout=subprocess.DEVNULL,
+                                      stderr=subprocess.PIPE, text=True)
+                found = re.search(r"Collected : (\d+)", proc.stderr)
+                if proc.returncode == 0 and found:
+                    counts[(w.key, name, t.name)] = int(found.group(1)) / events
+            log("  instructions: %s / %s" % (w.key, name))
+    return counts
 
 
 def streaming(build, data, megabytes, rounds, log):
@@ -236,9 +290,11 @@ def main():
     ap.add_argument("--data")
     ap.add_argument("--out")
     ap.add_argument("--rounds", type=int)
-    ap.add_argument("--only", help="run only the workloads with this key")
+    ap.add_argument("--only", help="run only the workloads whose key begins so")
     ap.add_argument("--stream-mb", type=int, default=200)
     ap.add_argument("--smoke", action="store_true")
+    ap.add_argument("--cut", type=float, default=0.05,
+                    help="scale of the inputs that callgrind counts on (0: no counts)")
     args = ap.parse_args()
     build = os.path.abspath(args.build)
     data = os.path.abspath(args.data or os.path.join(build, "bench-smoke" if args.smoke else "bench"))
@@ -249,7 +305,7 @@ def main():
     subprocess.run([PYTHON, GEN, data, "--scale", str(scale)], check=True)
     workloads = makeWorkloads(build, data, scale, args.smoke)
     if args.only:
-        workloads = [w for w in workloads if w.key == args.only]
+        workloads = [w for w in workloads if w.key.startswith(args.only)]
     if args.smoke:
         for w in workloads:
             w.targets = {}
@@ -260,8 +316,9 @@ def main():
              if os.path.exists(path)}
 
     results = runWorkloads(workloads, log)
+    counts = {} if args.smoke else countInstructions(workloads, build, data, args.cut, log)
     rounds = sorted({w.rounds for w in workloads})
-    lines, missed = table(workloads, results, sizes, "/".join(map(str, rounds)))
+    lines, missed = table(workloads, results, sizes, "/".join(map(str, rounds)), counts)
     if not args.only or args.only == "streaming":
         more, ok = streaming(build, data, 1 if args.smoke else args.stream_mb,
                              1 if args.smoke else (args.rounds or 2), log)

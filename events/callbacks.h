@@ -33,6 +33,8 @@ int popIntegerResult(lua_State *L);
 
 void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char **attributes);
 void XMLCALL onEndElement(void *userData, const XML_Char *name);
+/* Character data, merged or not (see flushCharData in parser/dispatch.h). */
+void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length);
 void XMLCALL onComment(void *userData, const XML_Char *text);
 void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, const XML_Char *data);
 void XMLCALL onStartCdataSection(void *userData);

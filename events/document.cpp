@@ -1,7 +1,6 @@
-// Handlers of the document body: elements, comments, processing
-// instructions, CDATA sections, default data, namespace declarations, the
-// XML declaration and skipped entities. Character data has its own handler
-// with the merging rule, next to the dispatcher.
+// Handlers of the document body: elements, character data with the merging
+// rule, comments, processing instructions, CDATA sections, default data,
+// namespace declarations, the XML declaration and skipped entities.
 #include "events/callbacks.h"
 
 #include "host/services.h"
@@ -30,6 +29,30 @@ void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char
 
 void XMLCALL onEndElement(void *userData, const XML_Char *name) {
   stringEvent(userData, KEY_ENDELEMENT, name);
+}
+
+void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length) {
+  ParserRecord *record = recordOf(userData);
+  switch (record->parseState) {
+  case PSTATE_PARSING:
+    if (!fetchCallback(record, KEY_CHARACTERDATA))
+      return;
+    if (!record->mergeCharData) {
+      host::lua_pushlstring(record->scriptState, text, static_cast<size_t>(length));
+      callCallback(record, 1, 0);
+      return;
+    }
+    /* The callback and self stay pushed beneath the buffer until the flush. */
+    record->parseState = PSTATE_COLLECTING;
+    host::luaL_buffinit(record->scriptState, record->charBuffer);
+    host::luaL_addlstring(record->charBuffer, text, static_cast<size_t>(length));
+    return;
+  case PSTATE_COLLECTING:
+    host::luaL_addlstring(record->charBuffer, text, static_cast<size_t>(length));
+    return;
+  default:
+    return;
+  }
 }
 
 void XMLCALL onComment(void *userData, const XML_Char *text) {

@@ -1,5 +1,5 @@
 /*
- * The 22 callback keys and, row by row, the Expat handlers that a parser
+ * The 22 callback keys and, key by key, the Expat handlers that a parser
  * object registers for them.
  */
 #ifndef VELLORAN_EVENTS_HANDLERS_H
@@ -37,14 +37,19 @@ enum CallbackKey {
   KEY_COUNT
 };
 
-/* One registration step: when a callback table holds either key, install()
-   registers the row's handler(s) on the Expat parser. */
+/* The registration of one key: install() sets the key's Expat handler. The
+   keys of a pair (start and end of elements, of CDATA sections, of
+   namespace declarations) share one Expat setter that registers both
+   handlers; partner is then the other key of the pair, else the key
+   itself. */
 struct HandlerRow {
-  const char *keys[2]; /* the second is null for rows of one key */
   void (*install)(XML_Parser parser);
+  CallbackKey partner;
 };
 
-/* The rows in registration order, ended by a row whose first key is null. */
+/* One row per key, indexed by CallbackKey; rows are installed in key order
+   (so "defaultexpand" wins over "defaulthandler": both set Expat's one
+   default handler). */
 extern const HandlerRow handlerRows[];
 
 #endif

@@ -26,3 +26,6 @@ const char *const callbackKeys[] = {
     "xmldecl",
     nullptr,
 };
+
+static_assert(sizeof(callbackKeys) / sizeof(callbackKeys[0]) == KEY_COUNT + 1,
+              "one name per callback key, then the null end");

@@ -1,9 +1,8 @@
 // The registration rows: which Expat handlers a parser object installs for
-// the keys its callback table holds, in the order they are installed.
+// the keys its callback table holds, one row per key.
 #include "events/handlers.h"
 
 #include "events/callbacks.h"
-#include "parser/dispatch.h"
 
 static void installCdataSection(XML_Parser p) {
   XML_SetCdataSectionHandler(p, onStartCdataSection, onEndCdataSection);
@@ -66,24 +65,28 @@ static void installXmlDecl(XML_Parser p) {
 }
 
 const HandlerRow handlerRows[] = {
-    {{"startcdatasection", "endcdatasection"}, installCdataSection},
-    {{"characterdata", nullptr}, installCharacterData},
-    {{"comment", nullptr}, installComment},
-    {{"defaulthandler", nullptr}, installDefault},
-    {{"defaultexpand", nullptr}, installDefaultExpand},
-    {{"startelement", "endelement"}, installElement},
-    {{"externalentityref", nullptr}, installExternalEntityRef},
-    {{"startnamespacedecl", "endnamespacedecl"}, installNamespaceDecl},
-    {{"notationdecl", nullptr}, installNotationDecl},
-    {{"notstandalone", nullptr}, installNotStandalone},
-    {{"processinginstruction", nullptr}, installProcessingInstruction},
-    {{"unparsedentitydecl", nullptr}, installUnparsedEntityDecl},
-    {{"startdoctypedecl", nullptr}, installStartDoctypeDecl},
-    {{"entitydecl", nullptr}, installEntityDecl},
-    {{"attlistdecl", nullptr}, installAttlistDecl},
-    {{"elementdecl", nullptr}, installElementDecl},
-    {{"enddoctypedecl", nullptr}, installEndDoctypeDecl},
-    {{"skippedentity", nullptr}, installSkippedEntity},
-    {{"xmldecl", nullptr}, installXmlDecl},
-    {{nullptr, nullptr}, nullptr},
+    /* KEY_STARTCDATASECTION */ {installCdataSection, KEY_ENDCDATASECTION},
+    /* KEY_ENDCDATASECTION */ {installCdataSection, KEY_STARTCDATASECTION},
+    /* KEY_CHARACTERDATA */ {installCharacterData, KEY_CHARACTERDATA},
+    /* KEY_COMMENT */ {installComment, KEY_COMMENT},
+    /* KEY_DEFAULTHANDLER */ {installDefault, KEY_DEFAULTHANDLER},
+    /* KEY_DEFAULTEXPAND */ {installDefaultExpand, KEY_DEFAULTEXPAND},
+    /* KEY_STARTELEMENT */ {installElement, KEY_ENDELEMENT},
+    /* KEY_ENDELEMENT */ {installElement, KEY_STARTELEMENT},
+    /* KEY_EXTERNALENTITYREF */ {installExternalEntityRef, KEY_EXTERNALENTITYREF},
+    /* KEY_STARTNAMESPACEDECL */ {installNamespaceDecl, KEY_ENDNAMESPACEDECL},
+    /* KEY_ENDNAMESPACEDECL */ {installNamespaceDecl, KEY_STARTNAMESPACEDECL},
+    /* KEY_NOTATIONDECL */ {installNotationDecl, KEY_NOTATIONDECL},
+    /* KEY_NOTSTANDALONE */ {installNotStandalone, KEY_NOTSTANDALONE},
+    /* KEY_PROCESSINGINSTRUCTION */ {installProcessingInstruction, KEY_PROCESSINGINSTRUCTION},
+    /* KEY_UNPARSEDENTITYDECL */ {installUnparsedEntityDecl, KEY_UNPARSEDENTITYDECL},
+    /* KEY_STARTDOCTYPEDECL */ {installStartDoctypeDecl, KEY_STARTDOCTYPEDECL},
+    /* KEY_ENTITYDECL */ {installEntityDecl, KEY_ENTITYDECL},
+    /* KEY_ATTLISTDECL */ {installAttlistDecl, KEY_ATTLISTDECL},
+    /* KEY_ELEMENTDECL */ {installElementDecl, KEY_ELEMENTDECL},
+    /* KEY_ENDDOCTYPEDECL */ {installEndDoctypeDecl, KEY_ENDDOCTYPEDECL},
+    /* KEY_SKIPPEDENTITY */ {installSkippedEntity, KEY_SKIPPEDENTITY},
+    /* KEY_XMLDECL */ {installXmlDecl, KEY_XMLDECL},
 };
+static_assert(sizeof(handlerRows) / sizeof(handlerRows[0]) == KEY_COUNT,
+              "one registration row per callback key");

@@ -6,6 +6,7 @@
 #include "host/numbers.h"
 #include "host/services.h"
 #include "parser/commands.h"
+#include "parser/dispatch.h"
 #include "parser/record.h"
 #include "plugin/errors.h"
 
@@ -60,17 +61,16 @@ int validateKeys(lua_State *L) {
   return 0;
 }
 
-/* Registers the rows whose keys the table holds; returns the set of keys
-   whose handlers are registered (both keys of a pair). */
+/* Installs the handlers of the keys that the table holds, in key order;
+   returns the set of keys whose handlers are registered (both keys of a
+   pair). */
 uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
   uint32_t keys = 0;
-  for (const HandlerRow *row = handlerRows; row->keys[0]; row++) {
-    if (!hasCallbackKey(L, row->keys[0]) && !(row->keys[1] && hasCallbackKey(L, row->keys[1])))
+  for (int key = 0; key < KEY_COUNT; key++) {
+    if (keys & (1u << key) || !hasCallbackKey(L, callbackKeys[key]))
       continue;
-    row->install(parser);
-    for (const char *key : row->keys)
-      if (key)
-        keys |= 1u << host::luaL_findstring(key, callbackKeys);
+    handlerRows[key].install(parser);
+    keys |= 1u << key | 1u << handlerRows[key].partner;
   }
   return keys;
 }
@@ -105,7 +105,7 @@ int CreateParser(lua_State *L) {
   record->errorRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   XML_SetUserData(record->expatParser, record);
   encodings::installHandler(record->expatParser, &record->encodingFault);
-  record->keyMask = registerHandlers(L, record->expatParser);
+  setCallbackKeys(record, registerHandlers(L, record->expatParser));
   return 1; /* the object, still on top */
 }
 

@@ -6,6 +6,13 @@
 /* Stack slots of the running parse step. */
 enum { SLOT_SELF = 1, SLOT_CALLBACKS = 3 };
 
+void setCallbackKeys(ParserRecord *record, uint32_t keys) {
+  record->keyMask = keys;
+  int slot = SLOT_FIRST_KEY;
+  for (int key = 0; key < KEY_COUNT; key++)
+    record->keySlot[key] = keys & (1u << key) ? static_cast<uint8_t>(slot++) : 0;
+}
+
 uint32_t pushCallbackKeys(lua_State *L, const ParserRecord *record) {
   uint32_t keys = record->keyMask;
   if (!keys || !host::lua_checkstack(L, __builtin_popcount(keys) + LUA_MINSTACK))
@@ -19,9 +26,8 @@ uint32_t pushCallbackKeys(lua_State *L, const ParserRecord *record) {
 /* Pushes the key string: a copy of the one the parse step pushed, or a new
    one when the step has none for this key. */
 static void pushKey(lua_State *L, const ParserRecord *record, CallbackKey key) {
-  uint32_t bit = 1u << key;
-  if (record->stepKeys & bit)
-    host::lua_pushvalue(L, SLOT_FIRST_KEY + __builtin_popcount(record->stepKeys & (bit - 1)));
+  if (record->stepKeys & (1u << key))
+    host::lua_pushvalue(L, record->keySlot[key]);
   else
     host::lua_pushstring(L, callbackKeys[key]);
 }
@@ -74,28 +80,4 @@ void flushCharData(ParserRecord *record) {
   record->parseState = PSTATE_PARSING;
   host::luaL_pushresult(record->charBuffer);
   callCallback(record, 1, 0);
-}
-
-void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length) {
-  auto *record = static_cast<ParserRecord *>(userData);
-  switch (record->parseState) {
-  case PSTATE_PARSING:
-    if (!fetchCallback(record, KEY_CHARACTERDATA))
-      return;
-    if (!record->mergeCharData) {
-      host::lua_pushlstring(record->scriptState, text, static_cast<size_t>(length));
-      callCallback(record, 1, 0);
-      return;
-    }
-    /* The callback and self stay pushed beneath the buffer until the flush. */
-    record->parseState = PSTATE_COLLECTING;
-    host::luaL_buffinit(record->scriptState, record->charBuffer);
-    host::luaL_addlstring(record->charBuffer, text, static_cast<size_t>(length));
-    return;
-  case PSTATE_COLLECTING:
-    host::luaL_addlstring(record->charBuffer, text, static_cast<size_t>(length));
-    return;
-  default:
-    return;
-  }
 }

@@ -28,10 +28,14 @@ enum { SLOT_FIRST_KEY = 4 };
    changes during parsing takes effect at the next event. */
 int fetchCallback(ParserRecord *record, CallbackKey key);
 
-/* Pushes, from SLOT_FIRST_KEY on, the key strings of the record's
-   registered handlers, so that looking a key up costs no string hashing.
-   Returns the set of keys pushed (0 when the stack cannot grow: lookups
-   then push their key themselves). */
+/* Keeps the set of keys whose handlers are registered and the stack slot
+   that each one's string takes in a parse step. */
+void setCallbackKeys(ParserRecord *record, uint32_t keys);
+
+/* Pushes, from SLOT_FIRST_KEY on and in key order, the key strings of the
+   record's registered handlers, so that looking a key up costs no string
+   hashing. Returns the set of keys pushed (0 when the stack cannot grow:
+   lookups then push their key themselves). */
 uint32_t pushCallbackKeys(lua_State *L, const ParserRecord *record);
 
 /* Delivers the text collected in charBuffer (record in PSTATE_COLLECTING). */
@@ -41,8 +45,5 @@ void flushCharData(ParserRecord *record);
    arguments pushed after it, in protected mode. A failure is kept in the
    record (PSTATE_ERROR). Returns the protected call's status. */
 int callCallback(ParserRecord *record, int nargs, int nresults);
-
-/* The character-data event with its merging rule. */
-void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length);
 
 #endif

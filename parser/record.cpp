@@ -29,6 +29,8 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->callbackDepth = 0;
   record->stepRecord = record;
   record->keyMask = 0;
+  for (uint8_t &slot : record->keySlot)
+    slot = 0;
   record->stepKeys = 0;
   record->encodingFault = 0;
   record->errorRef = LUA_NOREF;

@@ -7,6 +7,7 @@
 
 #include <expat.h>
 
+#include "events/handlers.h"
 #include "host/abi.h"
 
 #define PARSER_METATABLE "xml.vlp.parser"
@@ -46,6 +47,9 @@ struct ParserRecord {
   struct ParserRecord *stepRecord;
   /* Bit n set: the handler of callback key n is registered. */
   uint32_t keyMask;
+  /* Stack slot of each registered key's string in a parse step (see
+     pushCallbackKeys); fixed with the registered keys at creation. */
+  uint8_t keySlot[KEY_COUNT];
   /* Keys whose strings the running parse step pushed (see
      pushCallbackKeys); 0 outside a parse step. */
   uint32_t stepKeys;

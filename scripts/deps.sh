@@ -17,6 +17,7 @@ packages=(
   libexpat1-dev
   liblua5.1-0-dev
   libgtest-dev
+  libmimalloc-dev
   python3
   binutils
   clang
@@ -30,7 +31,7 @@ for group in "$@"; do
   bench)
     # The real-world input (shared MIME database) and the peers: Perl's
     # XML::Parser, Python's xmltodict, Lua's cjson; perf for profiling.
-    packages+=(shared-mime-info libxml-parser-perl python3-xmltodict lua-cjson linux-perf)
+    packages+=(shared-mime-info libxml-parser-perl python3-xmltodict lua-cjson linux-perf valgrind)
     ;;
   *)
     echo "deps: unknown group $group (known: luajit, bench)" >&2

@@ -39,7 +39,7 @@ std::string describeValue(lua_State *L, int index) {
   return text;
 }
 
-Host::Host(const char *pluginPath) : L_(luaL_newstate()), plugin_(nullptr) {
+Host::Host(const char *pluginPath) : L_(newScriptState()), plugin_(nullptr) {
   if (!L_) {
     error_ = "cannot create a script state: not enough memory";
     return;

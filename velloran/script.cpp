@@ -1,8 +1,8 @@
 /*
  * The script services that differ from the Lua API: the state-and-index
  * lua_tostring, lua_newtable, the non-raising luaL_checkudata,
- * luaL_findstring, RaiseError, and the trampoline through which every
- * plugin command is called.
+ * luaL_findstring, a copying luaL_addlstring, RaiseError, and the
+ * trampoline through which every plugin command is called.
  */
 #include <string.h>
 
@@ -59,6 +59,25 @@ void raiseError(lua_State *L, int id) {
   pushRaisedError(L, id);
   lua_error(L);
   __builtin_unreachable();
+}
+
+/* luaL_addlstring with one copy per stretch of free buffer instead of one
+   store per byte. The buffer is emptied at the same moments (only when a
+   byte is due and the buffer is full), so the string and the stack use are
+   those of the engine's own function. */
+void addLString(luaL_Buffer *buffer, const char *text, size_t length) {
+  while (length > 0) {
+    size_t room = static_cast<size_t>(buffer->buffer + LUAL_BUFFERSIZE - buffer->p);
+    if (room == 0) {
+      luaL_prepbuffer(buffer);
+      continue;
+    }
+    size_t n = length < room ? length : room;
+    memcpy(buffer->p, text, n);
+    buffer->p += n;
+    text += n;
+    length -= n;
+  }
 }
 
 void *checkUdata(lua_State *L, int index, const char *name) {

@@ -8,6 +8,10 @@
 
 namespace velloran {
 
+/* A new script state on the host's allocator (allocator.cpp); null when
+   there is no memory for it. */
+lua_State *newScriptState();
+
 /* Pushes a command as a Lua function: the trampoline that calls it and
    turns a result of 1000 or more into the registered error it names. */
 void pushCommand(lua_State *L, CommandFunc command);

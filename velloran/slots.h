@@ -56,6 +56,7 @@ const char *luaToString(lua_State *L, int index);
 void luaNewTable(lua_State *L);
 [[noreturn]] void raiseError(lua_State *L, int id);
 void *checkUdata(lua_State *L, int index, const char *name);
+void addLString(luaL_Buffer *buffer, const char *text, size_t length);
 int findString(const char *name, const char *const list[]);
 
 } // namespace velloran

@@ -51,7 +51,7 @@ const SlotEntry scriptSlots[] = {
     {SCRIPT_LUAL_NEWMETATABLE, fn(luaL_newmetatable)},
     {SCRIPT_LUAL_CHECKUDATA, fn(checkUdata)},
     {SCRIPT_LUAL_BUFFINIT, fn(luaL_buffinit)},
-    {SCRIPT_LUAL_ADDLSTRING, fn(luaL_addlstring)},
+    {SCRIPT_LUAL_ADDLSTRING, fn(addLString)},
     {SCRIPT_LUAL_PUSHRESULT, fn(luaL_pushresult)},
     {SCRIPT_LUAL_FINDSTRING, fn(findString)},
     {SCRIPT_LUA_CHECKSTACK, fn(lua_checkstack)},
