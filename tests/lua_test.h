@@ -10,8 +10,6 @@
 #include "velloran/services.h"
 
 // Helpers every chunk can use:
-//   log, cb = recorder(keys)   -- callbacks that append "key:args" to log
-//   joined(log)                -- the log with neighbouring text entries joined
 //   expectError(pattern, f, ...) -- f(...) must fail with a message holding pattern
 //   eq(a, b, what)             -- a must equal b
 //   show(v)                    -- v as text, tables sorted by key, strings quoted
@@ -26,39 +24,6 @@
 //                                 from now fails (0 disarms)
 //   liveBlocks()               -- AllocMem blocks now live
 static const char *const LUA_PRELUDE = R"lua(
-local function describe(v)
-  if type(v) == "table" then
-    local keys = {}
-    for k, x in pairs(v) do keys[#keys + 1] = tostring(k) .. "=" .. tostring(x) end
-    table.sort(keys)
-    return "{" .. table.concat(keys, ",") .. "}"
-  end
-  return tostring(v)
-end
-function recorder(keys, log)
-  log = log or {}
-  local cb = {}
-  for _, key in ipairs(keys) do
-    cb[key] = function(self, ...)
-      local parts = {}
-      for i = 1, select("#", ...) do parts[#parts + 1] = describe((select(i, ...))) end
-      log[#log + 1] = key .. ":" .. table.concat(parts, ",")
-    end
-  end
-  return log, cb
-end
-function joined(log)
-  local out = {}
-  for _, e in ipairs(log) do
-    local last = out[#out]
-    if last and last:sub(1, 14) == "characterdata:" and e:sub(1, 14) == "characterdata:" then
-      out[#out] = last .. e:sub(15)
-    else
-      out[#out + 1] = e
-    end
-  end
-  return table.concat(out, "|")
-end
 function expectError(pattern, f, ...)
   local ok, err = pcall(f, ...)
   assert(not ok, "expected an error holding " .. pattern)

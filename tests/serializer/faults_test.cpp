@@ -9,44 +9,19 @@ using namespace sertest;
 
 namespace {
 
-std::vector<Item> itemsTable() {
-  return {
-      {S("title"), S("Hello & welcome")},
-      {S("n"), N(42)},
-      {S("t"), BEGIN()},
-      {N(1), S(std::string(100, '\x01'))},
-      {N(2), F("function bytes")},
-      {S("t"), END()},
-      {S("s"), S("typed\r")},
-  };
-}
-
-std::vector<Item> documentTable(int format) {
-  Val top = format == FORMAT_NAMED ? S("doc") : N(0);
-  std::vector<Item> items = {{top, BEGIN()}};
-  if (format == FORMAT_INDEXED)
-    items.push_back({S("name"), S("doc")});
-  std::vector<Item> rest = {
-      {S("text"), S("a & b")}, {S("attrs"), BEGIN()}, {N(1), BEGIN()},     {S("key"), S("k")},
-      {S("value"), N(7)},      {N(1), END()},         {N(0), BEGIN()},     {S("key"), S("j")},
-      {S("value"), S("\"")},   {N(0), END()},         {S("attrs"), END()}, {S("nodes"), BEGIN()},
-  };
-  items.insert(items.end(), rest.begin(), rest.end());
-  /* Beyond ASCII, so that Expat checks the name (plain ASCII names are
-     checked without a parser). */
-  Val child = format == FORMAT_NAMED ? S("ch\xc3\xafld") : N(0);
-  items.push_back({child, BEGIN()});
-  if (format == FORMAT_INDEXED)
-    items.push_back({S("name"), S("ch\xc3\xafld")});
-  items.push_back({S("text"), S("x")});
-  items.push_back({child, END()});
-  items.push_back({S("nodes"), END()});
-  items.push_back({top, END()});
-  return items;
-}
-
+// Names beyond ASCII, so that Expat checks them (plain ASCII names are
+// checked without a parser).
 std::vector<Item> tableFor(int format) {
-  return format == FORMAT_ITEMS ? itemsTable() : documentTable(format);
+  const std::string attrs = "text='a & b' attrs={ 1={ key='k' value=7 } 0={ key='j' value='\"' } } ";
+  switch (format) {
+  case FORMAT_ITEMS:
+    return I("title='Hello & welcome' n=42 t={ 1='" + std::string(100, '\x01') +
+             "' 2=f'function bytes' } s='typed\r'");
+  case FORMAT_NAMED:
+    return I("doc={ " + attrs + "nodes={ ch\xc3\xafld={ text='x' } } }");
+  default:
+    return I("0={ name='doc' " + attrs + "nodes={ 0={ name='ch\xc3\xafld' text='x' } } }");
+  }
 }
 
 void noFault(long) {}

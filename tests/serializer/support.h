@@ -6,12 +6,14 @@
 #ifndef TESTS_SERIALIZER_SUPPORT_H
 #define TESTS_SERIALIZER_SUPPORT_H
 
+#include <ctype.h>
 #include <math.h>
 #include <stdint.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <functional>
 #include <ostream>
 #include <sstream>
@@ -133,6 +135,54 @@ struct Item {
     return key == o.key && value == o.value;
   }
 };
+
+// Items as text: `key=value` pairs, `}` ending the latest table. Keys and
+// values are numbers, 'strings', f'function bytes' or (keys only) bare
+// names; a value `{` begins a table. In quotes \0 is a zero byte and a
+// backslash takes the next character as it is.
+inline std::vector<Item> I(const std::string &text) {
+  std::vector<Item> items;
+  std::vector<Val> open;
+  size_t i = 0;
+  auto word = [&](char stop) {
+    size_t end = std::min(text.find(stop, i), text.size());
+    std::string w = text.substr(i, end - i);
+    i = end;
+    char *rest;
+    double x = strtod(w.c_str(), &rest);
+    return !w.empty() && !*rest ? N(x) : S(w);
+  };
+  auto scalar = [&](char stop) {
+    int type = text[i] == 'f' && text[i + 1] == '\'' ? (i++, ITEM_FUNCTION) : ITEM_STRING;
+    if (text[i] != '\'')
+      return word(stop);
+    std::string s;
+    for (i++; text[i] != '\''; i++)
+      s += text[i] == '\\' ? (text[++i] == '0' ? '\0' : text[i]) : text[i];
+    i++;
+    return S(s, type);
+  };
+  while (i < text.size()) {
+    if (isspace(static_cast<unsigned char>(text[i]))) {
+      i++;
+    } else if (text[i] == '}') {
+      items.push_back({open.back(), END()});
+      open.pop_back();
+      i++;
+    } else {
+      Val key = scalar('=');
+      i++;
+      if (text[i] == '{') {
+        open.push_back(key);
+        items.push_back({key, BEGIN()});
+        i++;
+      } else {
+        items.push_back({key, scalar(' ')});
+      }
+    }
+  }
+  return items;
+}
 
 inline std::ostream &operator<<(std::ostream &out, const Val &v) {
   switch (v.type) {
