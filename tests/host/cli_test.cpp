@@ -1,9 +1,9 @@
-// The velloran command line, run as a program.
+// The velloran command line, run as a program: rows of arguments, standard
+// input, exit status and what must appear on standard output and error.
 #include <stdio.h>
 #include <unistd.h>
 
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -12,93 +12,45 @@
 
 namespace {
 
-struct Result {
-  int status;
-  std::string out, err;
-};
-
-// Runs velloran with the given shell-quoted arguments (and optional input).
-Result velloran(const std::string &arguments, const std::string &input = "") {
+TEST(CommandLine, RowsOfArgumentsAndTheirResults) {
   // Tests run in parallel processes: each uses files of its own.
-  std::string stem = std::string(BINARY_DIR) + "/cli_test_" + std::to_string(getpid());
-  std::string errFile = stem + ".stderr";
-  std::string inFile = stem + ".stdin";
-  std::ofstream(inFile) << input;
-  std::string command =
-      std::string("'" VELLORAN_PATH "' ") + arguments + " <'" + inFile + "' 2>'" + errFile + "'";
-  CommandResult run = runCommand(command);
-  Result r{run.status, run.output, ""};
-  std::stringstream err;
-  err << std::ifstream(errFile).rdbuf();
-  r.err = err.str();
-  remove(errFile.c_str());
-  remove(inFile.c_str());
-  return r;
-}
-
-TEST(CommandLine, ScriptErrorExitsOneWithMessageAndTraceback) {
-  Result r = velloran("-e 'local x = 1' -e 'error(\"it broke\")' -e 'print(\"never\")'");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("it broke"), std::string::npos) << r.err;
-  EXPECT_NE(r.err.find("stack traceback"), std::string::npos) << r.err;
-
-  r = velloran("-e 'syntax error here'");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("velloran:"), std::string::npos);
-}
-
-TEST(CommandLine, ScriptFromStdinWithArguments) {
-  Result r = velloran("- one two", "print(arg[0], arg[1], arg[2], select('#', ...), ...)");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "-\tone\ttwo\t2\tone\ttwo\n");
-
-  std::string script = std::string(BINARY_DIR) + "/cli_test_" + std::to_string(getpid()) + ".lua";
+  const std::string stem = std::string(BINARY_DIR) + "/cli_test_" + std::to_string(getpid());
+  const std::string script = stem + ".lua", input = stem + ".stdin";
   std::ofstream(script) << "print(arg[0] == '" << script << "', arg[1], xml ~= nil)\n"
                         << "if arg[1] == 'fail' then error('asked to') end\n";
-  r = velloran("'" + script + "' fine");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_EQ(r.out, "true\tfine\ttrue\n");
-  r = velloran("'" + script + "' fail");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("asked to"), std::string::npos) << r.err;
+  const struct {
+    std::string arguments, input;
+    int status;
+    std::string shown; // in the merged output
+  } rows[] = {
+      {"-e 'local x = 1' -e 'error(\"it broke\")' -e 'print(\"never\")'", "", 1,
+       "it broke\nstack traceback"},
+      {"-e 'syntax error here'", "", 1, "velloran:"},
+      {"- one two", "print(arg[0], arg[1], arg[2], select('#', ...), ...)", 0,
+       "-\tone\ttwo\t2\tone\ttwo\n"},
+      {"'" + script + "' fine", "", 0, "true\tfine\ttrue\n"},
+      {"'" + script + "' fail", "", 1, "asked to"},
+      {"/nonexistent/script.lua", "", 1, "/nonexistent/script.lua"},
+      {"--plugin /nonexistent/xml.vlp -e 'print(1)'", "", 1, "/nonexistent/xml.vlp"},
+      {"--plugin '" PLUGIN_PATH "' -e 'print(xml ~= nil)'", "", 0, "true\n"},
+      {"--encoding iso-8859-1 -e 'print(1)'", "", 0, "1\n"},
+      {"--encoding ebcdic -e 'print(1)'", "", 1, "unknown encoding: ebcdic"},
+      {"--version", "", 0, "XML 2.1"},
+      {"--commands", "", 0, "library 1: parser: (methods of \"xml.vlp.parser\")"},
+      {"--bogus", "", 1, "unrecognized option: --bogus"},
+      {"-e", "", 1, ""},
+  };
+  for (const auto &row : rows) {
+    std::ofstream(input) << row.input;
+    CommandResult run =
+        runCommand("'" VELLORAN_PATH "' " + row.arguments + " <'" + input + "' 2>&1");
+    EXPECT_EQ(run.status, row.status) << row.arguments << "\n" << run.output;
+    EXPECT_NE(run.output.find(row.shown), std::string::npos) << row.arguments << "\n"
+                                                             << run.output;
+    EXPECT_EQ(run.output.find("never"), std::string::npos);
+  }
   remove(script.c_str());
-
-  r = velloran("/nonexistent/script.lua");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("/nonexistent/script.lua"), std::string::npos) << r.err;
-}
-
-TEST(CommandLine, OptionsForPluginEncodingVersionAndHelp) {
-  Result r = velloran("--plugin /nonexistent/xml.vlp -e 'print(1)'");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.out, "");
-  EXPECT_NE(r.err.find("/nonexistent/xml.vlp"), std::string::npos) << r.err;
-
-  r = velloran("--plugin '" PLUGIN_PATH "' -e 'print(xml ~= nil)'");
-  EXPECT_EQ(r.out, "true\n") << r.err;
-
-  r = velloran("--encoding iso-8859-1 -e 'print(1)'");
-  EXPECT_EQ(r.status, 0) << r.err;
-  r = velloran("--encoding ebcdic -e 'print(1)'");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("unknown encoding: ebcdic"), std::string::npos) << r.err;
-
-  r = velloran("--version");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("Lua 5.1"), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("XML 2.1"), std::string::npos) << r.out;
-
-  r = velloran("--commands");
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("library 1: parser: (methods of \"xml.vlp.parser\")"), std::string::npos);
-  r = velloran("--help");
-  EXPECT_EQ(r.status, 0);
-  r = velloran("--bogus");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("unrecognized option: --bogus"), std::string::npos);
-  r = velloran("-e");
-  EXPECT_EQ(r.status, 1);
+  remove(input.c_str());
 }
 
 } // namespace

@@ -1,6 +1,5 @@
-// Size and depth: the item reader streams in bounded memory, documents
-// nested a million levels deep read and free, and deep trees are written and
-// freed on a small stack.
+// Size and depth: the item reader streams in bounded memory, and deep trees
+// are written and freed on a small stack.
 #include <pthread.h>
 
 #include <gtest/gtest.h>
@@ -36,23 +35,6 @@ TEST(Streaming, FlatItemStreamKeepsBoundedMemory) {
   // its text (which grows by 16384 bytes where it straddles two reads).
   EXPECT_LT(large, 40u * 1024);
   EXPECT_LE(large, small + 64) << "memory must not grow with the stream";
-}
-
-TEST(Depth, MillionLevelDocumentsReadAndFree) {
-  const size_t depth = 1000000;
-  std::string nested;
-  for (size_t i = 0; i < depth; i++)
-    nested += "<a>";
-  nested += "1";
-  for (size_t i = 0; i < depth; i++)
-    nested += "</a>";
-  size_t before = liveBlocks();
-  // Items: depth-1 table begins, the number, depth-1 table ends; the
-  // indexed format: eight items per element.
-  EXPECT_EQ(readItems(formatTags(FORMAT_ITEMS), "<root>" + nested + "</root>", 16384, 0).count,
-            2 * depth - 1);
-  EXPECT_EQ(readItems(formatTags(FORMAT_INDEXED), nested, 16384, 0).count, 8 * depth);
-  EXPECT_EQ(liveBlocks(), before);
 }
 
 // Writes (or, unfinished, only builds) an indexed tree `depth` levels deep
