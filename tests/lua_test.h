@@ -12,13 +12,13 @@
 // Helpers every chunk can use:
 //   expectError(pattern, f, ...) -- f(...) must fail with a message holding pattern
 //   eq(a, b, what)             -- a must equal b
-//   show(v)                    -- v as text, tables sorted by key, strings quoted
+//   show(v)                    -- v as text, tables sorted by key, strings quoted,
+//                                 numbers exact
 //   cb, log = eventRecorder(keys) -- callbacks that append "key(args)" to log,
 //                                 "child key(args)" when self is not `main`
 //   ok, final = parseAll(cb, doc [, sep, merge]) -- one Parse and the final one
 //                                 by a new parser `main` with base "B"
 //   expectLog(log, text), expectEqual(got, want) -- compare via show
-//   deepEqual(a, b)            -- true, or false and the path of the first difference
 //   back, text = roundTrip(t, options) -- t through SerializeTable and back
 //   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
 //                                 from now fails (0 disarms)
@@ -35,6 +35,7 @@ function show(v)
   local t = type(v)
   if t == "string" then return string.format("%q", v) end
   if t == "userdata" then return "obj" end
+  if t == "number" then return string.format("%.17g", v) end
   if t ~= "table" then return tostring(v) end
   local keys = {}
   for k in pairs(v) do keys[#keys + 1] = k end
@@ -76,22 +77,6 @@ end
 
 function expectEqual(got, want)
   if show(got) ~= show(want) then error("got " .. show(got) .. ", want " .. show(want), 2) end
-end
-function deepEqual(a, b, path)
-  path = path or "t"
-  if type(a) ~= type(b) then return false, path .. ": " .. type(a) .. " vs " .. type(b) end
-  if type(a) ~= "table" then
-    if a == b or (a ~= a and b ~= b) then return true end
-    return false, path .. ": " .. tostring(a) .. " vs " .. tostring(b)
-  end
-  for k, v in pairs(a) do
-    local ok, where = deepEqual(v, b[k], path .. "[" .. tostring(k) .. "]")
-    if not ok then return false, where end
-  end
-  for k in pairs(b) do
-    if a[k] == nil then return false, path .. "[" .. tostring(k) .. "] only in the copy" end
-  end
-  return true
 end
 function roundTrip(t, options)
   local xmltext = velloran.SerializeTable(t, options)
