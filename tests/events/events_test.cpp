@@ -7,14 +7,19 @@ namespace {
 
 using Events = LuaTest;
 
+// Rows of {callback keys, document, separator, expected log}.
 TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
   lua(R"lua(
-    local cb, log = eventRecorder{"startelement", "endelement", "characterdata", "comment",
-                             "processinginstruction", "xmldecl", "skippedentity"}
-    local ok, fin = parseAll(cb, '<?xml version="1.0"?><!DOCTYPE a SYSTEM "a.dtd">' ..
-        '<a x="1" y="2"><b/>t<!--c--><?tgt?><?pi some data?>&e;</a>')
-    expectEqual({ok, fin}, {1, 1})
-    expectLog(log, [[
+    local subset = '<!ENTITY e "val"><!ENTITY x SYSTEM "e.xml" ><!ENTITY u SYSTEM "u.png" NDATA png>' ..
+      '<!NOTATION png PUBLIC "png-id" "png.sys">' ..
+      '<!ATTLIST a x CDATA #IMPLIED y CDATA #REQUIRED z (p|q) "p" w CDATA #FIXED "f">' ..
+      '<!ENTITY % pe "pv">'
+    local cdata = "<a>x<![CDATA[y]]>z<!--c-->w</a>"
+    local rows = {
+      {{"startelement", "endelement", "characterdata", "comment", "processinginstruction",
+        "xmldecl", "skippedentity"},
+       '<?xml version="1.0"?><!DOCTYPE a SYSTEM "a.dtd">' ..
+       '<a x="1" y="2"><b/>t<!--c--><?tgt?><?pi some data?>&e;</a>', nil, [[
 xmldecl("1.0",nil,-1)
 startelement("a",{x="1",y="2"})
 startelement("b",{})
@@ -24,21 +29,12 @@ comment("c")
 processinginstruction("tgt","")
 processinginstruction("pi","some data")
 skippedentity("e",0)
-endelement("a")]])
-
-    cb, log = eventRecorder{"xmldecl"}
-    parseAll(cb, '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><a/>')
-    parseAll(cb, '<?xml version="1.0" standalone="no"?><a/>')
-    expectLog(log, 'xmldecl("1.0","UTF-8",1)\nxmldecl("1.0",nil,0)')
-  )lua");
-}
-
-TEST_F(Events, NamespaceNamesAndDeclarationsWithASeparator) {
-  lua(R"lua(
-    local cb, log = eventRecorder{"startelement", "endelement", "startnamespacedecl", "endnamespacedecl"}
-    local doc = '<r xmlns="urn:x" xmlns:p="urn:p"><p:e p:a="1" b="2"/></r>'
-    expectEqual({parseAll(cb, doc, "|x")}, {1, 1})
-    expectLog(log, [[
+endelement("a")]]},
+      {{"xmldecl"}, '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><a/>', nil,
+       'xmldecl("1.0","UTF-8",1)'},
+      {{"xmldecl"}, '<?xml version="1.0" standalone="no"?><a/>', nil, 'xmldecl("1.0",nil,0)'},
+      {{"startelement", "endelement", "startnamespacedecl", "endnamespacedecl"},
+       '<r xmlns="urn:x" xmlns:p="urn:p"><p:e p:a="1" b="2"/></r>', "|x", [[
 startnamespacedecl(nil,"urn:x")
 startnamespacedecl("p","urn:p")
 startelement("urn:x|r",{})
@@ -46,27 +42,43 @@ startelement("urn:p|e",{b="2",urn:p|a="1"})
 endelement("urn:p|e")
 endelement("urn:x|r")
 endnamespacedecl("p")
-endnamespacedecl(nil)]])
-  )lua");
-}
-
-TEST_F(Events, CdataAndCommentEventsEndMergedRunsOnlyWhenRegistered) {
-  lua(R"lua(
-    local doc = "<a>x<![CDATA[y]]>z<!--c-->w</a>"
-    local cb, log = eventRecorder{"characterdata"}
-    parseAll(cb, doc)
-    expectLog(log, 'characterdata("xyzw")')
-
-    cb, log = eventRecorder{"characterdata", "startcdatasection", "endcdatasection", "comment"}
-    parseAll(cb, doc)
-    expectLog(log, [[
+endnamespacedecl(nil)]]},
+      -- merged text ends only at the events that are registered
+      {{"characterdata"}, cdata, nil, 'characterdata("xyzw")'},
+      {{"characterdata", "startcdatasection", "endcdatasection", "comment"}, cdata, nil, [[
 characterdata("x")
 startcdatasection()
 characterdata("y")
 endcdatasection()
 characterdata("z")
 comment("c")
-characterdata("w")]])
+characterdata("w")]]},
+      {{"startdoctypedecl", "enddoctypedecl", "entitydecl", "notationdecl", "attlistdecl"},
+       '<!DOCTYPE r SYSTEM "r.dtd" [' .. subset .. ']><r/>', nil, [[
+startdoctypedecl("r","r.dtd",nil,1)
+entitydecl("e",0,"val","B",nil,nil,nil)
+entitydecl("x",0,nil,"B","e.xml",nil,nil)
+entitydecl("u",0,nil,"B","u.png",nil,"png")
+notationdecl("png","B","png.sys","png-id")
+attlistdecl("a","x","CDATA",nil,0)
+attlistdecl("a","y","CDATA",nil,1)
+attlistdecl("a","z","(p|q)","p",0)
+attlistdecl("a","w","CDATA","f",1)
+entitydecl("pe",1,"pv","B",nil,nil,nil)
+enddoctypedecl()]]},
+      -- unparsed entities reach their own callback when "entitydecl" is absent
+      {{"unparsedentitydecl", "startdoctypedecl"},
+       '<!DOCTYPE r PUBLIC "pub" "r.dtd"><!-- no subset --><r/>', nil,
+       'startdoctypedecl("r","r.dtd","pub",0)'},
+      {{"unparsedentitydecl", "startdoctypedecl"},
+       '<!DOCTYPE r [<!ENTITY u SYSTEM "u.png" NDATA png>]><r/>', nil,
+       'startdoctypedecl("r",nil,nil,1)\nunparsedentitydecl("u","B","u.png",nil,"png")'},
+    }
+    for _, row in ipairs(rows) do
+      local cb, log = eventRecorder(row[1])
+      expectEqual({parseAll(cb, row[2], row[3])}, {1, 1})
+      expectLog(log, row[4])
+    end
   )lua");
 }
 
@@ -84,39 +96,6 @@ TEST_F(Events, DefaultDataIsExpandedOnlyThroughDefaultExpand) {
     assert(not both:find("defaulthandler", 1, true), both)
     assert(both:find('defaultexpand("E")', 1, true), both)
     assert(both:find('defaultexpand("<a>")', 1, true), both)
-  )lua");
-}
-
-TEST_F(Events, DeclarationCallbacksGetEveryArgument) {
-  lua(R"lua(
-    local subset = '<!ENTITY e "val"><!ENTITY x SYSTEM "e.xml" ><!ENTITY u SYSTEM "u.png" NDATA png>' ..
-      '<!NOTATION png PUBLIC "png-id" "png.sys">' ..
-      '<!ATTLIST a x CDATA #IMPLIED y CDATA #REQUIRED z (p|q) "p" w CDATA #FIXED "f">' ..
-      '<!ENTITY % pe "pv">'
-    local cb, log = eventRecorder{"startdoctypedecl", "enddoctypedecl", "entitydecl", "notationdecl",
-                             "attlistdecl"}
-    expectEqual({parseAll(cb, '<!DOCTYPE r SYSTEM "r.dtd" [' .. subset .. ']><r/>')}, {1, 1})
-    expectLog(log, [[
-startdoctypedecl("r","r.dtd",nil,1)
-entitydecl("e",0,"val","B",nil,nil,nil)
-entitydecl("x",0,nil,"B","e.xml",nil,nil)
-entitydecl("u",0,nil,"B","u.png",nil,"png")
-notationdecl("png","B","png.sys","png-id")
-attlistdecl("a","x","CDATA",nil,0)
-attlistdecl("a","y","CDATA",nil,1)
-attlistdecl("a","z","(p|q)","p",0)
-attlistdecl("a","w","CDATA","f",1)
-entitydecl("pe",1,"pv","B",nil,nil,nil)
-enddoctypedecl()]])
-
-    -- Unparsed entities reach their own callback when "entitydecl" is absent.
-    cb, log = eventRecorder{"unparsedentitydecl", "startdoctypedecl"}
-    parseAll(cb, '<!DOCTYPE r PUBLIC "pub" "r.dtd"><!-- no subset --><r/>')
-    parseAll(cb, '<!DOCTYPE r [<!ENTITY u SYSTEM "u.png" NDATA png>]><r/>')
-    expectLog(log, [[
-startdoctypedecl("r","r.dtd","pub",0)
-startdoctypedecl("r",nil,nil,1)
-unparsedentitydecl("u","B","u.png",nil,"png")]])
   )lua");
 }
 
