@@ -2,6 +2,8 @@
 #ifndef VELLORAN_TESTS_LUA_TEST_H
 #define VELLORAN_TESTS_LUA_TEST_H
 
+#include <stdio.h>
+
 #include <string>
 
 #include <gtest/gtest.h>
@@ -123,6 +125,22 @@ protected:
   void lua(const std::string &chunk) {
     std::string message;
     EXPECT_TRUE(host.run(chunk, &message)) << message;
+  }
+};
+
+// A test that works on a file `path` of its own (ctest runs tests side by
+// side), removed at the end.
+class LuaFileTest : public LuaTest {
+protected:
+  std::string path = std::string(BINARY_DIR) + "/" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
+  void SetUp() override {
+    LuaTest::SetUp();
+    lua("path = '" + path + "'");
+  }
+  void TearDown() override {
+    remove(path.c_str());
+    LuaTest::TearDown();
   }
 };
 

@@ -90,22 +90,4 @@ TEST_F(Unwind, BrokenChildStepLeavesTheParentSound) {
   )");
 }
 
-TEST_F(Unwind, MethodsStillWorkInsideOwnCallbacks) {
-  lua(R"(
-    local seen = {}
-    local p
-    p = xml.CreateParser({characterdata = function(self, s)
-      local line, col, pos = self:GetPosition()
-      seen[#seen + 1] = table.concat({line, col, pos, tostring(self:GetError()),
-                                      tostring(self:GetBase())}, ",")
-      assert(self:GetCallbacks().characterdata)
-      expectError("Invalid parser state!", self.Free, self)
-    end}, nil, 0)
-    p:SetBase("b")
-    eq(p:Parse("<a>xy</a>"), 1)
-    eq(seen[1], "1,4,4,nil,b")
-    p:Free()
-  )");
-}
-
 } // namespace

@@ -2,8 +2,6 @@
 // or load, at each collector cycle in turn: nothing that the walk points
 // into may be freed, and another save's options never leak into the one
 // running.
-#include <stdio.h>
-
 #include "tests/lua_test.h"
 #include "tests/tables/meanwhile.h"
 
@@ -22,19 +20,12 @@ function everyCycle(setup, f, body)
 end
 )lua";
 
-class Finalizers : public LuaTest {
+class Finalizers : public LuaFileTest {
 protected:
-  // one file per test: ctest runs tests side by side
-  std::string path = std::string(BINARY_DIR) + "/finalizers_test_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
   void SetUp() override {
-    LuaTest::SetUp();
+    LuaFileTest::SetUp();
     lua(MEANWHILE);
     lua(EVERY_CYCLE);
-    lua("path = '" + path + "'");
-  }
-  void TearDown() override {
-    remove(path.c_str());
   }
 };
 

@@ -1,7 +1,5 @@
 // Tables of any depth and any sparseness: the save and load walks keep
 // their own stacks and visit only the entries present.
-#include <stdio.h>
-
 #include "tests/lua_test.h"
 #include "velloran/table_session.h"
 
@@ -37,18 +35,11 @@ end
 formats = {"items", "named", "indexed"}
 )lua";
 
-class Walks : public LuaTest {
+class Walks : public LuaFileTest {
 protected:
-  // one file per test: ctest runs tests side by side
-  std::string path = std::string(BINARY_DIR) + "/walks_test_" +
-                     ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".xml";
   void SetUp() override {
-    LuaTest::SetUp();
+    LuaFileTest::SetUp();
     lua(SHAPES);
-    lua("path = '" + path + "'");
-  }
-  void TearDown() override {
-    remove(path.c_str());
   }
 };
 
