@@ -6,10 +6,8 @@
 
 #include "tests/run_command.h"
 
-#include <stdio.h>
 #include <stdlib.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 
 #include <string>
 

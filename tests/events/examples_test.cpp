@@ -3,8 +3,6 @@
 
 #include "tests/run_command.h"
 
-#include <stdio.h>
-#include <sys/wait.h>
 
 #include <string>
 
