@@ -1,7 +1,7 @@
 /*
- * The serializer's records and the operations its files share: the
- * serializer context, the element and attribute records of the writer and
- * the reader, the process-wide options, escaping and the output helpers.
+ * What the serializer's files share: the serializer context (its records
+ * are in records.h), the process-wide options, escaping and the output
+ * helpers.
  */
 #ifndef VELLORAN_SERIALIZER_CONTEXT_H
 #define VELLORAN_SERIALIZER_CONTEXT_H
@@ -14,7 +14,7 @@
 #include "host/abi.h"
 #include "serializer/records.h"
 
-#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of charData */
+#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of CharData */
 #define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
 #define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
