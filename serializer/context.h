@@ -114,7 +114,18 @@ int serializeDocumentItem(SerializerContext *context, const ItemValue *key, cons
 bool indexOfKey(const ItemValue *key, int32_t *index);
 
 /* ---- reader*.cpp ---- */
+/* Sets the Expat handlers of the context's format. */
 void registerReaderHandlers(SerializerContext *context);
+void registerItemsHandlers(XML_Parser parser);
+void registerDocumentHandlers(XML_Parser parser);
+/* Stops the parse with an error; events that Expat still reports after
+   this change nothing. */
+void failParse(SerializerContext *context);
+/* Maps the name in place through the host's MapChar, character by
+   character; a character whose mapped form has another length stays. */
+void mapName(char *name);
+/* Appends length bytes read for an element; on failure stops the parse. */
+void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes, int length);
 /* What building the next item from the records read so far came to: an
    item to hand over, nothing (more input is needed, or the records are
    exhausted), or a failure that ends the reading. */

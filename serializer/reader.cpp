@@ -1,7 +1,8 @@
 /*
- * Reading: the Expat handlers that turn elements into records, and
- * DeserializeItem, which feeds Expat from the host's readFunc and hands the
- * records over one item at a time.
+ * Reading: what the Expat handlers of both formats share (they are in
+ * reader_items.cpp and reader_document.cpp), and DeserializeItem, which
+ * feeds Expat from the host's readFunc and hands the records over one item
+ * at a time.
  */
 #include <stdint.h>
 #include <string.h>
@@ -10,54 +11,14 @@
 #include "serializer/context.h"
 #include "serializer/serializer.h"
 
-/* Stops the parse with an error; events that Expat still reports after
-   this change nothing. */
-static void failParse(SerializerContext *context) {
+/* ---- what the handlers of both formats share ---- */
+
+void failParse(SerializerContext *context) {
   context->handlerFailed = 1;
   XML_StopParser(context->parser, XML_FALSE);
 }
 
-/* ---- start element ---- */
-
-struct TypeRecord {
-  const char *name;
-  int32_t valueType;
-  int32_t isBinary;
-};
-
-static const TypeRecord typeTable[] = {
-    {"function", ITEM_FUNCTION, 0}, {"binary", ITEM_STRING, 1}, {"string", ITEM_STRING, 0},
-    {"table", ITEM_TABLE, 0},       {"number", ITEM_NUMBER, 0}, {nullptr, 0, 0},
-};
-
-/* The item format's one attribute, "type"; false for anything else. */
-static bool takeTypeAttributes(ItemRecord *node, const XML_Char **attributes) {
-  for (int i = 0; attributes[i]; i += 2) {
-    if (strcmp(attributes[i], "type") != 0)
-      return false;
-    const TypeRecord *t = typeTable;
-    while (t->name && strcmp(t->name, attributes[i + 1]) != 0)
-      t++;
-    if (!t->name)
-      return false;
-    node->valueType = t->valueType;
-    node->isBinary = t->isBinary;
-  }
-  return true;
-}
-
-/* Copies the attributes as name, value, name, value. */
-static void copyAttributes(char *to, const XML_Char **attributes) {
-  for (int i = 0; attributes[i]; i++) {
-    size_t n = strlen(attributes[i]) + 1;
-    memcpy(to, attributes[i], n);
-    to += n;
-  }
-}
-
-/* Maps the name in place through the host's MapChar, character by
-   character; a character whose mapped form has another length stays. */
-static void mapName(char *name) {
+void mapName(char *name) {
   int32_t position = 0;
   while (name[position]) {
     int32_t start = position;
@@ -70,21 +31,6 @@ static void mapName(char *name) {
     if (strlen(scratch) == static_cast<size_t>(position - start))
       memcpy(name + start, scratch, strlen(scratch));
   }
-}
-
-/* Size of a document record with its texts; 0 when it cannot be
-   counted. */
-static size_t recordSize(const XML_Char *name, const XML_Char **attributes, int32_t *count) {
-  size_t size = sizeof(DocumentRecord) + strlen(name) + 1;
-  *count = 0;
-  for (int i = 0; attributes[i]; i += 2) {
-    size_t n = strlen(attributes[i]) + strlen(attributes[i + 1]) + 2;
-    if (n > SIZE_MAX - size || *count == INT32_MAX)
-      return 0;
-    size += n;
-    ++*count;
-  }
-  return size;
 }
 
 /* Room for length more bytes and the zero that number parsing puts
@@ -115,8 +61,7 @@ static bool reserveCharData(CharData *text, int length) {
   return true;
 }
 
-static void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes,
-                           int length) {
+void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes, int length) {
   if (!reserveCharData(text, length)) {
     failParse(context);
     return;
@@ -125,149 +70,12 @@ static void appendCharData(SerializerContext *context, CharData *text, const XML
   text->length += length;
 }
 
-/* ---- the item format ---- */
-
-static void XMLCALL startItemElement(void *userData, const XML_Char *name,
-                                     const XML_Char **attributes) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  if (context->handlerFailed)
-    return;
-  if (!context->itemList && strcmp(name, context->options.rootName) != 0) {
-    failParse(context);
-    return;
-  }
-  size_t nameSize = strlen(name) + 1;
-  ItemRecord *node =
-      static_cast<ItemRecord *>(host::AllocMem(sizeof(ItemRecord) + nameSize, 1, "scope"));
-  if (!node) {
-    failParse(context);
-    return;
-  }
-  node->valueType = VALUE_UNTYPED;
-  memcpy(node->name(), name, nameSize);
-  if (!takeTypeAttributes(node, attributes)) {
-    host::FreeMem(node);
-    failParse(context);
-    return;
-  }
-  if (!context->options.rawNames)
-    mapName(node->name());
-
-  /* The record before this one is the element it is read in. The text of
-     an element with children is never handed over (it is a table), nor is
-     the root's: it need not be kept. */
-  ItemRecord *parent = context->itemLast;
-  if (parent) {
-    if (parent->text.bytes) {
-      host::FreeMem(parent->text.bytes);
-      parent->text = CharData{};
-    }
-    parent->hasChildren = 1;
-    parent->next = node;
-    node->index = parent->index + 1;
-  } else {
-    context->itemList = node;
-  }
-  node->parent = parent;
-  context->itemLast = node;
-  if (node != context->itemList && !context->itemPending)
-    context->itemPending = node;
-}
-
-/* An element has ended: Expat is suspended, so that its item is handed
-   over before anything else is read. */
-static void XMLCALL endItemElement(void *userData, const XML_Char *) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  ItemRecord *node = context->itemLast;
-  if (context->handlerFailed || !node)
-    return;
-  node->closed = 1;
-  node->delivered = 0;
-  if (node != context->itemList && !context->itemPending)
-    context->itemPending = node;
-  XML_StopParser(context->parser, XML_TRUE);
-}
-
-static void XMLCALL itemCharacterData(void *userData, const XML_Char *bytes, int length) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  ItemRecord *node = context->itemLast;
-  if (context->handlerFailed || !node || node == context->itemList || node->hasChildren)
-    return;
-  appendCharData(context, &node->text, bytes, length);
-}
-
-/* ---- the document formats ---- */
-
-static void linkDocumentRecord(SerializerContext *context, DocumentRecord *node) {
-  DocumentRecord *parent = context->documentCurrent;
-  if (parent) {
-    if (parent->lastChild) {
-      parent->lastChild->next = node;
-      node->index = parent->lastChild->index + 1;
-    } else {
-      parent->children = node;
-    }
-    parent->lastChild = node;
-  } else if (!context->documentList) {
-    context->documentList = node;
-  } else {
-    DocumentRecord *last = context->documentList;
-    while (last->next)
-      last = last->next;
-    last->next = node;
-    node->index = last->index + 1;
-  }
-  node->parent = parent;
-  context->documentCurrent = node;
-}
-
-static void XMLCALL startDocumentElement(void *userData, const XML_Char *name,
-                                         const XML_Char **attributes) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  if (context->handlerFailed)
-    return;
-  int32_t count;
-  size_t size = recordSize(name, attributes, &count);
-  DocumentRecord *node =
-      size ? static_cast<DocumentRecord *>(host::AllocMem(size, 1, "scope")) : nullptr;
-  if (!node) {
-    failParse(context);
-    return;
-  }
-  size_t nameSize = strlen(name) + 1;
-  memcpy(node->name(), name, nameSize);
-  copyAttributes(node->name() + nameSize, attributes);
-  node->attributeCount = count;
-  if (!context->options.rawNames)
-    mapName(node->name());
-  linkDocumentRecord(context, node);
-}
-
-static void XMLCALL endDocumentElement(void *userData, const XML_Char *) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  DocumentRecord *node = context->documentCurrent;
-  if (context->handlerFailed || !node)
-    return;
-  context->documentCurrent = node->parent;
-}
-
-static void XMLCALL documentCharacterData(void *userData, const XML_Char *bytes, int length) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  DocumentRecord *node = context->documentCurrent;
-  if (context->handlerFailed || !node)
-    return;
-  appendCharData(context, &node->text, bytes, length);
-}
-
 void registerReaderHandlers(SerializerContext *context) {
   XML_SetUserData(context->parser, context);
-  if (context->format == FORMAT_ITEMS) {
-    XML_SetElementHandler(context->parser, startItemElement, endItemElement);
-    XML_SetCharacterDataHandler(context->parser, itemCharacterData);
-  } else {
-    XML_SetElementHandler(context->parser, startDocumentElement, endDocumentElement);
-    XML_SetCharacterDataHandler(context->parser, documentCharacterData);
-  }
+  if (context->format == FORMAT_ITEMS)
+    registerItemsHandlers(context->parser);
+  else
+    registerDocumentHandlers(context->parser);
 }
 
 /* ---- handing over ---- */

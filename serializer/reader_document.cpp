@@ -1,13 +1,108 @@
 /*
- * The document formats, reading: the parsed tree is walked one item per
- * call. Each record's emitState tells which part of its table comes next:
- * name, text, attributes, child elements, end.
+ * The document formats, reading: the whole document is read into a tree of
+ * records, which is then walked one item per call. Each record's emitState
+ * tells which part of its table comes next: name, text, attributes, child
+ * elements, end.
  */
 #include <stdint.h>
 #include <string.h>
 
 #include "host/services.h"
 #include "serializer/context.h"
+
+/* ---- reading the elements ---- */
+
+/* Copies the attributes as name, value, name, value. */
+static void copyAttributes(char *to, const XML_Char **attributes) {
+  for (int i = 0; attributes[i]; i++) {
+    size_t n = strlen(attributes[i]) + 1;
+    memcpy(to, attributes[i], n);
+    to += n;
+  }
+}
+
+/* Size of a document record with its texts; 0 when it cannot be
+   counted. */
+static size_t recordSize(const XML_Char *name, const XML_Char **attributes, int32_t *count) {
+  size_t size = sizeof(DocumentRecord) + strlen(name) + 1;
+  *count = 0;
+  for (int i = 0; attributes[i]; i += 2) {
+    size_t n = strlen(attributes[i]) + strlen(attributes[i + 1]) + 2;
+    if (n > SIZE_MAX - size || *count == INT32_MAX)
+      return 0;
+    size += n;
+    ++*count;
+  }
+  return size;
+}
+
+static void linkDocumentRecord(SerializerContext *context, DocumentRecord *node) {
+  DocumentRecord *parent = context->documentCurrent;
+  if (parent) {
+    if (parent->lastChild) {
+      parent->lastChild->next = node;
+      node->index = parent->lastChild->index + 1;
+    } else {
+      parent->children = node;
+    }
+    parent->lastChild = node;
+  } else if (!context->documentList) {
+    context->documentList = node;
+  } else {
+    DocumentRecord *last = context->documentList;
+    while (last->next)
+      last = last->next;
+    last->next = node;
+    node->index = last->index + 1;
+  }
+  node->parent = parent;
+  context->documentCurrent = node;
+}
+
+static void XMLCALL startDocumentElement(void *userData, const XML_Char *name,
+                                         const XML_Char **attributes) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  if (context->handlerFailed)
+    return;
+  int32_t count;
+  size_t size = recordSize(name, attributes, &count);
+  DocumentRecord *node =
+      size ? static_cast<DocumentRecord *>(host::AllocMem(size, 1, "scope")) : nullptr;
+  if (!node) {
+    failParse(context);
+    return;
+  }
+  size_t nameSize = strlen(name) + 1;
+  memcpy(node->name(), name, nameSize);
+  copyAttributes(node->name() + nameSize, attributes);
+  node->attributeCount = count;
+  if (!context->options.rawNames)
+    mapName(node->name());
+  linkDocumentRecord(context, node);
+}
+
+static void XMLCALL endDocumentElement(void *userData, const XML_Char *) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  DocumentRecord *node = context->documentCurrent;
+  if (context->handlerFailed || !node)
+    return;
+  context->documentCurrent = node->parent;
+}
+
+static void XMLCALL documentCharacterData(void *userData, const XML_Char *bytes, int length) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  DocumentRecord *node = context->documentCurrent;
+  if (context->handlerFailed || !node)
+    return;
+  appendCharData(context, &node->text, bytes, length);
+}
+
+void registerDocumentHandlers(XML_Parser parser) {
+  XML_SetElementHandler(parser, startDocumentElement, endDocumentElement);
+  XML_SetCharacterDataHandler(parser, documentCharacterData);
+}
+
+/* ---- handing over ---- */
 
 static char emptyText[1];
 

@@ -9,6 +9,111 @@
 #include "host/services.h"
 #include "serializer/context.h"
 
+/* ---- reading the elements ---- */
+
+struct TypeRecord {
+  const char *name;
+  int32_t valueType;
+  int32_t isBinary;
+};
+
+static const TypeRecord typeTable[] = {
+    {"function", ITEM_FUNCTION, 0}, {"binary", ITEM_STRING, 1}, {"string", ITEM_STRING, 0},
+    {"table", ITEM_TABLE, 0},       {"number", ITEM_NUMBER, 0}, {nullptr, 0, 0},
+};
+
+/* The item format's one attribute, "type"; false for anything else. */
+static bool takeTypeAttributes(ItemRecord *node, const XML_Char **attributes) {
+  for (int i = 0; attributes[i]; i += 2) {
+    if (strcmp(attributes[i], "type") != 0)
+      return false;
+    const TypeRecord *t = typeTable;
+    while (t->name && strcmp(t->name, attributes[i + 1]) != 0)
+      t++;
+    if (!t->name)
+      return false;
+    node->valueType = t->valueType;
+    node->isBinary = t->isBinary;
+  }
+  return true;
+}
+
+static void XMLCALL startItemElement(void *userData, const XML_Char *name,
+                                     const XML_Char **attributes) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  if (context->handlerFailed)
+    return;
+  if (!context->itemList && strcmp(name, context->options.rootName) != 0) {
+    failParse(context);
+    return;
+  }
+  size_t nameSize = strlen(name) + 1;
+  ItemRecord *node =
+      static_cast<ItemRecord *>(host::AllocMem(sizeof(ItemRecord) + nameSize, 1, "scope"));
+  if (!node) {
+    failParse(context);
+    return;
+  }
+  node->valueType = VALUE_UNTYPED;
+  memcpy(node->name(), name, nameSize);
+  if (!takeTypeAttributes(node, attributes)) {
+    host::FreeMem(node);
+    failParse(context);
+    return;
+  }
+  if (!context->options.rawNames)
+    mapName(node->name());
+
+  /* The record before this one is the element it is read in. The text of
+     an element with children is never handed over (it is a table), nor is
+     the root's: it need not be kept. */
+  ItemRecord *parent = context->itemLast;
+  if (parent) {
+    if (parent->text.bytes) {
+      host::FreeMem(parent->text.bytes);
+      parent->text = CharData{};
+    }
+    parent->hasChildren = 1;
+    parent->next = node;
+    node->index = parent->index + 1;
+  } else {
+    context->itemList = node;
+  }
+  node->parent = parent;
+  context->itemLast = node;
+  if (node != context->itemList && !context->itemPending)
+    context->itemPending = node;
+}
+
+/* An element has ended: Expat is suspended, so that its item is handed
+   over before anything else is read. */
+static void XMLCALL endItemElement(void *userData, const XML_Char *) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  ItemRecord *node = context->itemLast;
+  if (context->handlerFailed || !node)
+    return;
+  node->closed = 1;
+  node->delivered = 0;
+  if (node != context->itemList && !context->itemPending)
+    context->itemPending = node;
+  XML_StopParser(context->parser, XML_TRUE);
+}
+
+static void XMLCALL itemCharacterData(void *userData, const XML_Char *bytes, int length) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  ItemRecord *node = context->itemLast;
+  if (context->handlerFailed || !node || node == context->itemList || node->hasChildren)
+    return;
+  appendCharData(context, &node->text, bytes, length);
+}
+
+void registerItemsHandlers(XML_Parser parser) {
+  XML_SetElementHandler(parser, startItemElement, endItemElement);
+  XML_SetCharacterDataHandler(parser, itemCharacterData);
+}
+
+/* ---- handing over ---- */
+
 /* Handed over for an empty binary or function value. */
 static char emptyValue[1];
 
