@@ -111,7 +111,9 @@ static const char *declaredEncoding(int32_t encoding) {
 static void releaseContext(SerializerContext *context) {
   if (context->parser)
     XML_ParserFree(context->parser);
-  freeElementList(context, context->elementList);
+  freeWriteTree(context->writeRoot);
+  freeItemRecords(context->itemList);
+  freeDocumentTree(context->documentList);
   if (context->convertedText)
     host::FreeConvertedString(context->convertedText);
   if (context->workBuffer)
@@ -183,48 +185,4 @@ extern "C" int FreeSerializer(void *handle) {
     result = 0;
   releaseContext(context);
   return result;
-}
-
-/* ---- freeing element records ---- */
-
-static void freeRecord(SerializerContext *context, ElementNode *node) {
-  if (node->charData)
-    host::FreeMem(node->charData);
-  if (context->writeFunc) {
-    if (node->name)
-      host::FreeMem(node->name);
-    if (node->text)
-      host::FreeMem(node->text);
-  }
-  AttributeEntry *entry = node->attributes;
-  while (entry) {
-    AttributeEntry *next = entry->next;
-    if (entry->name)
-      host::FreeMem(entry->name);
-    if (entry->value)
-      host::FreeMem(entry->value);
-    host::FreeMem(entry);
-    entry = next;
-  }
-  host::FreeMem(node);
-}
-
-/* Frees the records of a list with all their descendants. Instead of
-   recursing once per level, each record's children are spliced into the
-   list right behind it, so every record is reached by one flat walk. */
-void freeElementList(SerializerContext *context, ElementNode *list) {
-  ElementNode *node = list;
-  while (node) {
-    if (node->children) {
-      ElementNode *last = node->children;
-      while (last->next)
-        last = last->next;
-      last->next = node->next;
-      node->next = node->children;
-      node->children = nullptr;
-    }
-    ElementNode *next = node->next;
-    freeRecord(context, node);
-    node = next;
-  }
 }

@@ -1,7 +1,7 @@
 /*
- * The serializer's records and the operations its files share: the
- * serializer context, the element and attribute records of the writer and
- * the reader, the process-wide options, escaping and the output helpers.
+ * What the serializer's files share: the serializer context (its records
+ * are in records.h), the process-wide options, escaping and the output
+ * helpers.
  */
 #ifndef VELLORAN_SERIALIZER_CONTEXT_H
 #define VELLORAN_SERIALIZER_CONTEXT_H
@@ -12,54 +12,13 @@
 #include <expat.h>
 
 #include "host/abi.h"
+#include "serializer/records.h"
 
-#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of charData */
+#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of CharData */
 #define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
 #define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
 #define BASE64_LINE 80                      /* base64 characters per line */
-
-/* The value types of the item format's type attribute, in the reader. */
-#define VALUE_UNTYPED (-1)
-
-struct AttributeEntry {
-  AttributeEntry *next;
-  int32_t index;
-  char *name;
-  char *value;
-};
-
-struct ElementNode {
-  ElementNode *next;
-  ElementNode *children;
-  ElementNode *parent;
-  int32_t valueType;
-  char *name;
-  char *text;
-  char *attributeData;
-  char *attributeCursor;
-  char *charData;
-  int32_t charLength;
-  int32_t charCapacity;
-  int32_t isBinary;
-  int32_t closed;
-  int32_t delivered;
-  int32_t tableOpened;
-  int32_t emitState;
-  int32_t attributeCount;
-  int32_t attributeIndex;
-  int32_t subStep;
-  int32_t index;
-  int32_t writeState;
-  double keyNumber;
-  double valueNumber;
-  AttributeEntry *attributes;
-  AttributeEntry *currentAttribute;
-  /* Last record of children, so that appending does not walk the list. */
-  ElementNode *lastChild;
-  /* Item reader: a child element has started, so the text is not needed. */
-  int32_t hasChildren;
-};
 
 struct SerializerOptions {
   int32_t format;
@@ -75,8 +34,20 @@ struct SerializerContext {
   WriteFunc writeFunc;
   int32_t depth;
   void *streamHandle;
-  ElementNode *elementList;
-  ElementNode *current;
+  /* Document writer: the document element, and the element whose table the
+     next items belong to (null outside the document element). */
+  WriteElement *writeRoot;
+  WriteElement *writeOpen;
+  /* Item reader: the flat list from the root element; its last record,
+     which is the element being read or the one that just ended; and the
+     first record that may still have to be handed over (null when none). */
+  ItemRecord *itemList;
+  ItemRecord *itemLast;
+  ItemRecord *itemPending;
+  /* Document reader: the top-level records, and the record being read or,
+     once the document has been read, the one handed over next. */
+  DocumentRecord *documentList;
+  DocumentRecord *documentCurrent;
   int32_t sourceEncoding;
   int32_t targetEncoding;
   char *convertedText;
@@ -85,10 +56,6 @@ struct SerializerContext {
   /* The format this serializer was opened with: it decides the layout of
      the records and of the stream, which cannot change half-way. */
   int32_t format;
-  /* Item reader: the last record of the flat list, and the first record
-     that may still have to be handed over (null when none). */
-  ElementNode *lastRecord;
-  ElementNode *pendingRecord;
   /* Reader: a handler failed; later events change nothing. */
   int32_t handlerFailed;
   /* Reader: the input ended and Expat accepted it as a whole document. */
@@ -107,9 +74,6 @@ struct SerializerContext {
 /* One copy for the whole plugin, reset by every InitSerializer, which
    copies it into the new context. */
 extern SerializerOptions serializerOptions;
-
-/* ---- context.cpp ---- */
-void freeElementList(SerializerContext *context, ElementNode *list);
 
 /* ---- escape.cpp ---- */
 enum EscapeMode { ESCAPE_TEXT, ESCAPE_ATTRIBUTE };
@@ -145,15 +109,29 @@ int writeBase64(SerializerContext *context, const void *data, int32_t length);
 /* ---- writer_items.cpp / writer_document.cpp ---- */
 int serializeItemsItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
 int serializeDocumentItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
-/* Writes the elements of list and their descendants; 1 or 0. */
-int writeElementTree(SerializerContext *context, ElementNode *list);
-/* A number key as the 32-bit integer it names; false when it names none. */
-bool numberKey(const ItemValue *key, int32_t *result);
+/* A number key as the 32-bit element index it names; false when it names
+   none. */
+bool indexOfKey(const ItemValue *key, int32_t *index);
 
 /* ---- reader*.cpp ---- */
+/* Sets the Expat handlers of the context's format. */
 void registerReaderHandlers(SerializerContext *context);
-int buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *failed);
-int buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *failed);
+void registerItemsHandlers(XML_Parser parser);
+void registerDocumentHandlers(XML_Parser parser);
+/* Stops the parse with an error; events that Expat still reports after
+   this change nothing. */
+void failParse(SerializerContext *context);
+/* Maps the name in place through the host's MapChar, character by
+   character; a character whose mapped form has another length stays. */
+void mapName(char *name);
+/* Appends length bytes read for an element; on failure stops the parse. */
+void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes, int length);
+/* What building the next item from the records read so far came to: an
+   item to hand over, nothing (more input is needed, or the records are
+   exhausted), or a failure that ends the reading. */
+enum BuildResult { BUILD_ITEM, BUILD_NOTHING, BUILD_FAILED };
+BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value);
+BuildResult buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value);
 /* Hands text read as UTF-8 over in the target encoding (through
    convertedText); false when the conversion failed. */
 bool handOverText(SerializerContext *context, ItemValue *value, char *text, int32_t length);

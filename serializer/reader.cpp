@@ -1,7 +1,8 @@
 /*
- * Reading: the Expat handlers that turn elements into records, and
- * DeserializeItem, which feeds Expat from the host's readFunc and hands the
- * records over one item at a time.
+ * Reading: what the Expat handlers of both formats share (they are in
+ * reader_items.cpp and reader_document.cpp), and DeserializeItem, which
+ * feeds Expat from the host's readFunc and hands the records over one item
+ * at a time.
  */
 #include <stdint.h>
 #include <string.h>
@@ -10,55 +11,14 @@
 #include "serializer/context.h"
 #include "serializer/serializer.h"
 
-/* Stops the parse with an error; events that Expat still reports after
-   this change nothing. */
-static void failParse(SerializerContext *context) {
+/* ---- what the handlers of both formats share ---- */
+
+void failParse(SerializerContext *context) {
   context->handlerFailed = 1;
   XML_StopParser(context->parser, XML_FALSE);
 }
 
-/* ---- start element ---- */
-
-struct TypeRecord {
-  const char *name;
-  int32_t valueType;
-  int32_t isBinary;
-};
-
-static const TypeRecord typeTable[] = {
-    {"function", ITEM_FUNCTION, 0}, {"binary", ITEM_STRING, 1}, {"string", ITEM_STRING, 0},
-    {"table", ITEM_TABLE, 0},       {"number", ITEM_NUMBER, 0}, {nullptr, 0, 0},
-};
-
-/* The item format's one attribute, "type"; false for anything else. */
-static bool takeTypeAttributes(ElementNode *node, const XML_Char **attributes) {
-  for (int i = 0; attributes[i]; i += 2) {
-    if (strcmp(attributes[i], "type") != 0)
-      return false;
-    const TypeRecord *t = typeTable;
-    while (t->name && strcmp(t->name, attributes[i + 1]) != 0)
-      t++;
-    if (!t->name)
-      return false;
-    node->valueType = t->valueType;
-    node->isBinary = t->isBinary;
-  }
-  return true;
-}
-
-/* Copies the attributes behind the name as name, value, name, value. */
-static void copyAttributes(ElementNode *node, char *to, const XML_Char **attributes) {
-  node->attributeData = to;
-  for (int i = 0; attributes[i]; i++) {
-    size_t n = strlen(attributes[i]) + 1;
-    memcpy(to, attributes[i], n);
-    to += n;
-  }
-}
-
-/* Maps the name in place through the host's MapChar, character by
-   character; a character whose mapped form has another length stays. */
-static void mapName(char *name) {
+void mapName(char *name) {
   int32_t position = 0;
   while (name[position]) {
     int32_t start = position;
@@ -73,174 +33,49 @@ static void mapName(char *name) {
   }
 }
 
-/* Size of the record with its texts; 0 when it cannot be counted. */
-static size_t recordSize(const XML_Char *name, const XML_Char **attributes, bool withAttributes,
-                         int32_t *count) {
-  size_t size = sizeof(ElementNode) + strlen(name) + 1;
-  *count = 0;
-  for (int i = 0; withAttributes && attributes[i]; i += 2) {
-    size_t n = strlen(attributes[i]) + strlen(attributes[i + 1]) + 2;
-    if (n > SIZE_MAX - size || *count == INT32_MAX)
-      return 0;
-    size += n;
-    ++*count;
-  }
-  return size;
-}
-
-static void linkItemsRecord(SerializerContext *context, ElementNode *node) {
-  ElementNode *last = context->lastRecord;
-  if (last) {
-    last->next = node;
-    node->index = last->index + 1;
-  } else {
-    context->elementList = node;
-  }
-  context->lastRecord = node;
-  if (node != context->elementList && !context->pendingRecord)
-    context->pendingRecord = node;
-}
-
-static void linkDocumentRecord(SerializerContext *context, ElementNode *node) {
-  ElementNode *parent = context->current;
-  if (parent) {
-    if (parent->lastChild) {
-      parent->lastChild->next = node;
-      node->index = parent->lastChild->index + 1;
-    } else {
-      parent->children = node;
-    }
-    parent->lastChild = node;
-  } else if (!context->elementList) {
-    context->elementList = node;
-  } else {
-    ElementNode *last = context->elementList;
-    while (last->next)
-      last = last->next;
-    last->next = node;
-    node->index = last->index + 1;
-  }
-}
-
-static void XMLCALL startElement(void *userData, const XML_Char *name,
-                                 const XML_Char **attributes) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  if (context->handlerFailed)
-    return;
-  bool items = context->format == FORMAT_ITEMS;
-  if (items && !context->elementList && strcmp(name, context->options.rootName) != 0) {
-    failParse(context);
-    return;
-  }
-  int32_t count;
-  size_t size = recordSize(name, attributes, !items, &count);
-  ElementNode *node = size ? static_cast<ElementNode *>(host::AllocMem(size, 1, "scope")) : nullptr;
-  if (!node) {
-    failParse(context);
-    return;
-  }
-  node->name = reinterpret_cast<char *>(node + 1);
-  node->valueType = VALUE_UNTYPED;
-  size_t nameSize = strlen(name) + 1;
-  memcpy(node->name, name, nameSize);
-  if (items) {
-    if (!takeTypeAttributes(node, attributes)) {
-      host::FreeMem(node);
-      failParse(context);
-      return;
-    }
-  } else {
-    copyAttributes(node, node->name + nameSize, attributes);
-    node->attributeCount = count;
-  }
-  if (!context->options.rawNames)
-    mapName(node->name);
-
-  ElementNode *parent = context->current;
-  if (items) {
-    /* The text of an element with children is never handed over (it is a
-       table), nor is the root's: it need not be kept. */
-    if (parent && parent->charData) {
-      host::FreeMem(parent->charData);
-      parent->charData = nullptr;
-      parent->charLength = parent->charCapacity = 0;
-    }
-    if (parent)
-      parent->hasChildren = 1;
-    linkItemsRecord(context, node);
-  } else {
-    linkDocumentRecord(context, node);
-  }
-  node->parent = parent;
-  context->current = node;
-}
-
-/* ---- end element and character data ---- */
-
-static void XMLCALL endElement(void *userData, const XML_Char *) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  ElementNode *node = context->current;
-  if (context->handlerFailed || !node)
-    return;
-  node->closed = 1;
-  node->delivered = 0;
-  if (context->format == FORMAT_ITEMS) {
-    if (node != context->elementList && !context->pendingRecord)
-      context->pendingRecord = node;
-    XML_StopParser(context->parser, XML_TRUE);
-  } else {
-    context->current = node->parent;
-  }
-}
-
 /* Room for length more bytes and the zero that number parsing puts
    behind them. */
-static bool reserveCharData(ElementNode *node, int length) {
-  if (length < 0 || node->charLength > INT32_MAX - 1 - length)
+static bool reserveCharData(CharData *text, int length) {
+  if (length < 0 || text->length > INT32_MAX - 1 - length)
     return false;
-  int32_t need = node->charLength + length + 1;
-  if (need <= node->charCapacity)
+  int32_t need = text->length + length + 1;
+  if (need <= text->capacity)
     return true;
   int64_t capacity = need;
-  if (node->charCapacity > 0) {
-    int64_t step =
-        node->charCapacity > SERIALIZER_READ_SIZE ? node->charCapacity : SERIALIZER_READ_SIZE;
-    if (capacity < node->charCapacity + step)
-      capacity = node->charCapacity + step;
+  if (text->capacity > 0) {
+    int64_t step = text->capacity > SERIALIZER_READ_SIZE ? text->capacity : SERIALIZER_READ_SIZE;
+    if (capacity < text->capacity + step)
+      capacity = text->capacity + step;
     if (capacity > INT32_MAX)
       capacity = INT32_MAX;
   }
   char *data = static_cast<char *>(host::AllocMem(static_cast<size_t>(capacity), 0, "databuf"));
   if (!data)
     return false;
-  if (node->charData) {
-    memcpy(data, node->charData, static_cast<size_t>(node->charLength));
-    host::FreeMem(node->charData);
+  if (text->bytes) {
+    memcpy(data, text->bytes, static_cast<size_t>(text->length));
+    host::FreeMem(text->bytes);
   }
-  node->charData = data;
-  node->charCapacity = static_cast<int32_t>(capacity);
+  text->bytes = data;
+  text->capacity = static_cast<int32_t>(capacity);
   return true;
 }
 
-static void XMLCALL characterData(void *userData, const XML_Char *bytes, int length) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  ElementNode *node = context->current;
-  if (context->handlerFailed || !node)
-    return;
-  if (context->format == FORMAT_ITEMS && (node == context->elementList || node->hasChildren))
-    return;
-  if (!reserveCharData(node, length)) {
+void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes, int length) {
+  if (!reserveCharData(text, length)) {
     failParse(context);
     return;
   }
-  memcpy(node->charData + node->charLength, bytes, static_cast<size_t>(length));
-  node->charLength += length;
+  memcpy(text->bytes + text->length, bytes, static_cast<size_t>(length));
+  text->length += length;
 }
 
 void registerReaderHandlers(SerializerContext *context) {
   XML_SetUserData(context->parser, context);
-  XML_SetElementHandler(context->parser, startElement, endElement);
-  XML_SetCharacterDataHandler(context->parser, characterData);
+  if (context->format == FORMAT_ITEMS)
+    registerItemsHandlers(context->parser);
+  else
+    registerDocumentHandlers(context->parser);
 }
 
 /* ---- handing over ---- */
@@ -270,32 +105,28 @@ bool handOverText(SerializerContext *context, ItemValue *value, char *text, int3
   return true;
 }
 
-static int buildNextItem(SerializerContext *context, ItemValue *key, ItemValue *value,
-                         int *failed) {
-  *failed = 0;
+static BuildResult buildNextItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
   if (context->format == FORMAT_ITEMS)
-    return buildItemsItem(context, key, value, failed);
-  return buildDocumentItem(context, key, value, failed);
+    return buildItemsItem(context, key, value);
+  return buildDocumentItem(context, key, value);
 }
 
 /* The item format: the last record has been handed over; its parent is
    the element being read again. */
 static void removeLastRecord(SerializerContext *context) {
-  ElementNode *last = context->lastRecord;
+  ItemRecord *last = context->itemLast;
   if (!last)
     return;
-  ElementNode *previous = last->parent;
+  ItemRecord *previous = last->parent;
   if (previous)
     previous->next = nullptr;
   else
-    context->elementList = nullptr;
-  context->lastRecord = previous;
-  context->current = previous;
-  if (context->pendingRecord == last)
-    context->pendingRecord = nullptr;
-  if (last->charData)
-    host::FreeMem(last->charData);
-  host::FreeMem(last);
+    context->itemList = nullptr;
+  context->itemLast = previous;
+  if (context->itemPending == last)
+    context->itemPending = nullptr;
+  last->next = nullptr;
+  freeItemRecords(last);
 }
 
 /* Size of the next piece to read. Expat (2.5) scans a token that is still
@@ -335,7 +166,7 @@ static int32_t readPiece(SerializerContext *context, char *buffer, int32_t size,
    the item format's root element. */
 static void acceptEmptyDocument(SerializerContext *context) {
   if (context->parseStatus == XML_STATUS_ERROR && context->inputFinished &&
-      context->format != FORMAT_ITEMS && !context->elementList && !context->handlerFailed &&
+      context->format != FORMAT_ITEMS && !context->documentList && !context->handlerFailed &&
       XML_GetErrorCode(context->parser) == XML_ERROR_NO_ELEMENTS)
     context->parseStatus = XML_STATUS_OK;
 }
@@ -369,11 +200,9 @@ extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, i
     return 0;
   if (context->parseStatus == XML_STATUS_ERROR)
     return 0;
-  int failed;
-  if (buildNextItem(context, key, value, &failed))
-    return 1;
-  if (failed)
-    return 0;
+  BuildResult built = buildNextItem(context, key, value);
+  if (built != BUILD_NOTHING)
+    return built == BUILD_ITEM;
   if (context->format == FORMAT_ITEMS)
     removeLastRecord(context);
   if (context->inputFinished && context->parseStatus == XML_STATUS_OK) {
@@ -389,11 +218,10 @@ extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, i
     return 0;
   /* Suspended after an end tag, or the whole document has been read. */
   if (context->format != FORMAT_ITEMS && context->parseStatus == XML_STATUS_OK)
-    context->current = context->elementList;
-  if (buildNextItem(context, key, value, &failed))
-    return 1;
-  if (failed)
-    return 0;
+    context->documentCurrent = context->documentList;
+  built = buildNextItem(context, key, value);
+  if (built != BUILD_NOTHING)
+    return built == BUILD_ITEM;
   *done = 1;
   return 1;
 }

@@ -1,13 +1,108 @@
 /*
- * The document formats, reading: the parsed tree is walked one item per
- * call. Each record's emitState tells which part of its table comes next:
- * name, text, attributes, child elements, end.
+ * The document formats, reading: the whole document is read into a tree of
+ * records, which is then walked one item per call. Each record's emitState
+ * tells which part of its table comes next: name, text, attributes, child
+ * elements, end.
  */
 #include <stdint.h>
 #include <string.h>
 
 #include "host/services.h"
 #include "serializer/context.h"
+
+/* ---- reading the elements ---- */
+
+/* Copies the attributes as name, value, name, value. */
+static void copyAttributes(char *to, const XML_Char **attributes) {
+  for (int i = 0; attributes[i]; i++) {
+    size_t n = strlen(attributes[i]) + 1;
+    memcpy(to, attributes[i], n);
+    to += n;
+  }
+}
+
+/* Size of a document record with its texts; 0 when it cannot be
+   counted. */
+static size_t recordSize(const XML_Char *name, const XML_Char **attributes, int32_t *count) {
+  size_t size = sizeof(DocumentRecord) + strlen(name) + 1;
+  *count = 0;
+  for (int i = 0; attributes[i]; i += 2) {
+    size_t n = strlen(attributes[i]) + strlen(attributes[i + 1]) + 2;
+    if (n > SIZE_MAX - size || *count == INT32_MAX)
+      return 0;
+    size += n;
+    ++*count;
+  }
+  return size;
+}
+
+static void linkDocumentRecord(SerializerContext *context, DocumentRecord *node) {
+  DocumentRecord *parent = context->documentCurrent;
+  if (parent) {
+    if (parent->lastChild) {
+      parent->lastChild->next = node;
+      node->index = parent->lastChild->index + 1;
+    } else {
+      parent->children = node;
+    }
+    parent->lastChild = node;
+  } else if (!context->documentList) {
+    context->documentList = node;
+  } else {
+    DocumentRecord *last = context->documentList;
+    while (last->next)
+      last = last->next;
+    last->next = node;
+    node->index = last->index + 1;
+  }
+  node->parent = parent;
+  context->documentCurrent = node;
+}
+
+static void XMLCALL startDocumentElement(void *userData, const XML_Char *name,
+                                         const XML_Char **attributes) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  if (context->handlerFailed)
+    return;
+  int32_t count;
+  size_t size = recordSize(name, attributes, &count);
+  DocumentRecord *node =
+      size ? static_cast<DocumentRecord *>(host::AllocMem(size, 1, "scope")) : nullptr;
+  if (!node) {
+    failParse(context);
+    return;
+  }
+  size_t nameSize = strlen(name) + 1;
+  memcpy(node->name(), name, nameSize);
+  copyAttributes(node->name() + nameSize, attributes);
+  node->attributeCount = count;
+  if (!context->options.rawNames)
+    mapName(node->name());
+  linkDocumentRecord(context, node);
+}
+
+static void XMLCALL endDocumentElement(void *userData, const XML_Char *) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  DocumentRecord *node = context->documentCurrent;
+  if (context->handlerFailed || !node)
+    return;
+  context->documentCurrent = node->parent;
+}
+
+static void XMLCALL documentCharacterData(void *userData, const XML_Char *bytes, int length) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  DocumentRecord *node = context->documentCurrent;
+  if (context->handlerFailed || !node)
+    return;
+  appendCharData(context, &node->text, bytes, length);
+}
+
+void registerDocumentHandlers(XML_Parser parser) {
+  XML_SetElementHandler(parser, startDocumentElement, endDocumentElement);
+  XML_SetCharacterDataHandler(parser, documentCharacterData);
+}
+
+/* ---- handing over ---- */
 
 static char emptyText[1];
 
@@ -29,7 +124,8 @@ static void stringKey(ItemValue *key, const char *name) {
   key->length = static_cast<int32_t>(strlen(name));
 }
 
-static void numberKey(ItemValue *key, double *cell, int32_t number) {
+/* Hands number over as a number key, through cell. */
+static void indexKey(ItemValue *key, double *cell, int32_t number) {
   *cell = number;
   key->type = ITEM_NUMBER;
   key->data = cell;
@@ -50,56 +146,56 @@ static bool textValue(SerializerContext *context, ItemValue *value, char *text, 
   return handOverText(context, value, text, static_cast<int32_t>(length));
 }
 
-typedef int (*EmitStep)(SerializerContext *context, ElementNode *node, ItemValue *key,
+typedef int (*EmitStep)(SerializerContext *context, DocumentRecord *node, ItemValue *key,
                         ItemValue *value);
 
-static int emitElement(SerializerContext *context, ElementNode *node, ItemValue *key,
+static int emitElement(SerializerContext *context, DocumentRecord *node, ItemValue *key,
                        ItemValue *value) {
   /* Names, like texts, are handed over in the host's encoding. */
   if (context->format == FORMAT_NAMED) {
-    if (!textValue(context, key, node->name, strlen(node->name)))
+    if (!textValue(context, key, node->name(), strlen(node->name())))
       return 0;
     tableValue(value, 1);
     node->emitState = EMIT_TEXT;
   } else if (node->subStep == 0) {
-    numberKey(key, &node->keyNumber, node->index);
+    indexKey(key, &node->keyNumber, node->index);
     tableValue(value, 1);
     node->subStep = 1;
   } else {
     stringKey(key, "name");
-    if (!textValue(context, value, node->name, strlen(node->name)))
+    if (!textValue(context, value, node->name(), strlen(node->name())))
       return 0;
     node->emitState = EMIT_TEXT;
   }
   return 1;
 }
 
-static int emitText(SerializerContext *context, ElementNode *node, ItemValue *key,
+static int emitText(SerializerContext *context, DocumentRecord *node, ItemValue *key,
                     ItemValue *value) {
-  size_t length = node->charData ? static_cast<size_t>(node->charLength) : 0;
-  if (context->options.ignoreWhitespace && isWhitespace(node->charData, length))
+  size_t length = node->text.bytes ? static_cast<size_t>(node->text.length) : 0;
+  if (context->options.ignoreWhitespace && isWhitespace(node->text.bytes, length))
     length = 0;
   stringKey(key, "text");
-  if (!textValue(context, value, node->charData, length))
+  if (!textValue(context, value, node->text.bytes, length))
     return 0;
   node->emitState = EMIT_ATTRS;
   return 1;
 }
 
-static int emitAttrs(SerializerContext *, ElementNode *node, ItemValue *key, ItemValue *value) {
+static int emitAttrs(SerializerContext *, DocumentRecord *node, ItemValue *key, ItemValue *value) {
   stringKey(key, "attrs");
   tableValue(value, 1);
   node->subStep = 0;
-  node->attributeCursor = node->attributeData;
+  node->attributeCursor = node->attributeData();
   node->emitState = node->attributeCount ? EMIT_ATTRIBUTE : EMIT_ATTRS_END;
   return 1;
 }
 
-static int emitAttribute(SerializerContext *context, ElementNode *node, ItemValue *key,
+static int emitAttribute(SerializerContext *context, DocumentRecord *node, ItemValue *key,
                          ItemValue *value) {
   switch (node->subStep) {
   case 0:
-    numberKey(key, &node->keyNumber, node->attributeIndex);
+    indexKey(key, &node->keyNumber, node->attributeIndex);
     tableValue(value, 1);
     break;
   case 1:
@@ -113,7 +209,7 @@ static int emitAttribute(SerializerContext *context, ElementNode *node, ItemValu
     break;
   }
   default:
-    numberKey(key, &node->keyNumber, node->attributeIndex);
+    indexKey(key, &node->keyNumber, node->attributeIndex);
     tableValue(value, 0);
     node->subStep = 0;
     node->attributeIndex++;
@@ -125,32 +221,32 @@ static int emitAttribute(SerializerContext *context, ElementNode *node, ItemValu
   return 1;
 }
 
-static int emitAttrsEnd(SerializerContext *, ElementNode *node, ItemValue *, ItemValue *value) {
+static int emitAttrsEnd(SerializerContext *, DocumentRecord *node, ItemValue *, ItemValue *value) {
   tableValue(value, 0);
   node->emitState = EMIT_NODES;
   return 1;
 }
 
-static int emitNodes(SerializerContext *context, ElementNode *node, ItemValue *key,
+static int emitNodes(SerializerContext *context, DocumentRecord *node, ItemValue *key,
                      ItemValue *value) {
   stringKey(key, "nodes");
   tableValue(value, 1);
   if (node->children)
-    context->current = node->children;
+    context->documentCurrent = node->children;
   node->emitState = EMIT_NODES_END;
   return 1;
 }
 
-static int emitNodesEnd(SerializerContext *, ElementNode *node, ItemValue *, ItemValue *value) {
+static int emitNodesEnd(SerializerContext *, DocumentRecord *node, ItemValue *, ItemValue *value) {
   tableValue(value, 0);
   node->emitState = EMIT_ELEMENT_END;
   return 1;
 }
 
-static int emitElementEnd(SerializerContext *context, ElementNode *node, ItemValue *,
+static int emitElementEnd(SerializerContext *context, DocumentRecord *node, ItemValue *,
                           ItemValue *value) {
   tableValue(value, 0);
-  context->current = node->next ? node->next : node->parent;
+  context->documentCurrent = node->next ? node->next : node->parent;
   node->emitState = EMIT_DONE;
   return 1;
 }
@@ -161,13 +257,10 @@ static const EmitStep emitSteps[] = {
     emitNodes,   emitNodesEnd, emitElementEnd, nullptr,
 };
 
-int buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *failed) {
-  ElementNode *node = context->current;
+BuildResult buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
+  DocumentRecord *node = context->documentCurrent;
   if (!node || node->emitState < 0 || node->emitState >= EMIT_DONE)
-    return 0;
+    return BUILD_NOTHING;
   key->type = ITEM_STRING;
-  if (emitSteps[node->emitState](context, node, key, value))
-    return 1;
-  *failed = 1;
-  return 0;
+  return emitSteps[node->emitState](context, node, key, value) ? BUILD_ITEM : BUILD_FAILED;
 }

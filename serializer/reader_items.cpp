@@ -9,11 +9,116 @@
 #include "host/services.h"
 #include "serializer/context.h"
 
+/* ---- reading the elements ---- */
+
+struct TypeRecord {
+  const char *name;
+  int32_t valueType;
+  int32_t isBinary;
+};
+
+static const TypeRecord typeTable[] = {
+    {"function", ITEM_FUNCTION, 0}, {"binary", ITEM_STRING, 1}, {"string", ITEM_STRING, 0},
+    {"table", ITEM_TABLE, 0},       {"number", ITEM_NUMBER, 0}, {nullptr, 0, 0},
+};
+
+/* The item format's one attribute, "type"; false for anything else. */
+static bool takeTypeAttributes(ItemRecord *node, const XML_Char **attributes) {
+  for (int i = 0; attributes[i]; i += 2) {
+    if (strcmp(attributes[i], "type") != 0)
+      return false;
+    const TypeRecord *t = typeTable;
+    while (t->name && strcmp(t->name, attributes[i + 1]) != 0)
+      t++;
+    if (!t->name)
+      return false;
+    node->valueType = t->valueType;
+    node->isBinary = t->isBinary;
+  }
+  return true;
+}
+
+static void XMLCALL startItemElement(void *userData, const XML_Char *name,
+                                     const XML_Char **attributes) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  if (context->handlerFailed)
+    return;
+  if (!context->itemList && strcmp(name, context->options.rootName) != 0) {
+    failParse(context);
+    return;
+  }
+  size_t nameSize = strlen(name) + 1;
+  ItemRecord *node =
+      static_cast<ItemRecord *>(host::AllocMem(sizeof(ItemRecord) + nameSize, 1, "scope"));
+  if (!node) {
+    failParse(context);
+    return;
+  }
+  node->valueType = VALUE_UNTYPED;
+  memcpy(node->name(), name, nameSize);
+  if (!takeTypeAttributes(node, attributes)) {
+    host::FreeMem(node);
+    failParse(context);
+    return;
+  }
+  if (!context->options.rawNames)
+    mapName(node->name());
+
+  /* The record before this one is the element it is read in. The text of
+     an element with children is never handed over (it is a table), nor is
+     the root's: it need not be kept. */
+  ItemRecord *parent = context->itemLast;
+  if (parent) {
+    if (parent->text.bytes) {
+      host::FreeMem(parent->text.bytes);
+      parent->text = CharData{};
+    }
+    parent->hasChildren = 1;
+    parent->next = node;
+    node->index = parent->index + 1;
+  } else {
+    context->itemList = node;
+  }
+  node->parent = parent;
+  context->itemLast = node;
+  if (node != context->itemList && !context->itemPending)
+    context->itemPending = node;
+}
+
+/* An element has ended: Expat is suspended, so that its item is handed
+   over before anything else is read. */
+static void XMLCALL endItemElement(void *userData, const XML_Char *) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  ItemRecord *node = context->itemLast;
+  if (context->handlerFailed || !node)
+    return;
+  node->closed = 1;
+  node->delivered = 0;
+  if (node != context->itemList && !context->itemPending)
+    context->itemPending = node;
+  XML_StopParser(context->parser, XML_TRUE);
+}
+
+static void XMLCALL itemCharacterData(void *userData, const XML_Char *bytes, int length) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  ItemRecord *node = context->itemLast;
+  if (context->handlerFailed || !node || node == context->itemList || node->hasChildren)
+    return;
+  appendCharData(context, &node->text, bytes, length);
+}
+
+void registerItemsHandlers(XML_Parser parser) {
+  XML_SetElementHandler(parser, startItemElement, endItemElement);
+  XML_SetCharacterDataHandler(parser, itemCharacterData);
+}
+
+/* ---- handing over ---- */
+
 /* Handed over for an empty binary or function value. */
 static char emptyValue[1];
 
-static void setKey(SerializerContext *, ElementNode *node, ItemValue *key) {
-  const char *dot = strchr(node->name, '.');
+static void setKey(SerializerContext *, ItemRecord *node, ItemValue *key) {
+  const char *dot = strchr(node->name(), '.');
   if (dot) {
     node->keyNumber = static_cast<double>(host::strtol(dot + 1, nullptr, 10));
     key->type = ITEM_NUMBER;
@@ -21,18 +126,20 @@ static void setKey(SerializerContext *, ElementNode *node, ItemValue *key) {
     key->length = sizeof(double);
   } else {
     key->type = ITEM_STRING;
-    key->data = node->name;
-    key->length = static_cast<int32_t>(strlen(node->name));
+    key->data = node->name();
+    key->length = static_cast<int32_t>(strlen(node->name()));
   }
 }
 
 /* The type of an element without a type attribute, from its text. */
-static int32_t typeFromText(const ElementNode *node) {
-  if (!node->charData)
+static int32_t typeFromText(const ItemRecord *node) {
+  if (!node->text.bytes)
     return ITEM_TABLE;
-  if (node->charLength > 0 && looksNumeric(node->charData, static_cast<size_t>(node->charLength)))
+  if (node->text.length > 0 &&
+      looksNumeric(node->text.bytes, static_cast<size_t>(node->text.length)))
     return ITEM_NUMBER;
-  if (node->charLength <= 0 || isWhitespace(node->charData, static_cast<size_t>(node->charLength)))
+  if (node->text.length <= 0 ||
+      isWhitespace(node->text.bytes, static_cast<size_t>(node->text.length)))
     return ITEM_TABLE;
   return ITEM_STRING;
 }
@@ -46,53 +153,50 @@ static int32_t compactBase64(char *data, int32_t length) {
   return kept;
 }
 
-static int decodeBase64(ElementNode *node, ItemValue *value, int *failed) {
-  int32_t kept = node->charData ? compactBase64(node->charData, node->charLength) : 0;
+static bool decodeBase64(ItemRecord *node, ItemValue *value) {
+  int32_t kept = node->text.bytes ? compactBase64(node->text.bytes, node->text.length) : 0;
   if (kept == 0) {
     value->data = emptyValue;
     value->length = 0;
-    return 1;
+    return true;
   }
   int64_t capacity = static_cast<int64_t>(kept) * 3 / 4;
   char *decoded = static_cast<char *>(
       host::AllocMem(static_cast<size_t>(capacity > 0 ? capacity : 1), 0, "b64out"));
-  if (!decoded) {
-    *failed = 1;
-    return 0;
-  }
+  if (!decoded)
+    return false;
   int32_t length = static_cast<int32_t>(capacity);
-  if (!host::Base64Decode(node->charData, kept, decoded, &length, nullptr) || length < 0 ||
+  if (!host::Base64Decode(node->text.bytes, kept, decoded, &length, nullptr) || length < 0 ||
       length > capacity) {
     host::FreeMem(decoded);
-    *failed = 1;
-    return 0;
+    return false;
   }
-  host::FreeMem(node->charData);
-  node->charData = decoded;
-  node->charLength = length;
-  node->charCapacity = static_cast<int32_t>(capacity > 0 ? capacity : 1);
+  host::FreeMem(node->text.bytes);
+  node->text.bytes = decoded;
+  node->text.length = length;
+  node->text.capacity = static_cast<int32_t>(capacity > 0 ? capacity : 1);
   value->data = decoded;
   value->length = length;
-  return 1;
+  return true;
 }
 
-static void parseNumber(ElementNode *node, ItemValue *value) {
+static void parseNumber(ItemRecord *node, ItemValue *value) {
   /* The text is not terminated; its buffer always keeps a byte for it. */
-  if (node->charData && node->charLength > 0) {
-    node->charData[node->charLength] = 0;
-    host::sscanf(node->charData, "%lg", &node->valueNumber);
+  if (node->text.bytes && node->text.length > 0) {
+    node->text.bytes[node->text.length] = 0;
+    host::sscanf(node->text.bytes, "%lg", &node->valueNumber);
   }
   value->data = &node->valueNumber;
   value->length = sizeof(double);
 }
 
-int buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *failed) {
-  ElementNode *node = context->pendingRecord;
+BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
+  ItemRecord *node = context->itemPending;
   while (node && node->delivered)
     node = node->next;
-  context->pendingRecord = node;
+  context->itemPending = node;
   if (!node)
-    return 0;
+    return BUILD_NOTHING;
   setKey(context, node, key);
 
   if (!node->closed) {
@@ -103,7 +207,7 @@ int buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value,
     node->valueType = ITEM_TABLE;
     node->tableOpened = 1;
     node->delivered = 1;
-    return 1;
+    return BUILD_ITEM;
   }
   if (node->valueType == VALUE_UNTYPED)
     node->valueType = typeFromText(node);
@@ -115,25 +219,23 @@ int buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value,
     value->length = node->tableOpened ? 0 : 1;
     if (!node->tableOpened) {
       node->tableOpened = 1;
-      return 1;
+      return BUILD_ITEM;
     }
   } else if (node->isBinary || node->valueType == ITEM_FUNCTION) {
-    if (!decodeBase64(node, value, failed))
-      return 0;
+    if (!decodeBase64(node, value))
+      return BUILD_FAILED;
   } else if (node->valueType == ITEM_STRING) {
     char *text = nullptr;
-    if (node->charLength > 0) {
+    if (node->text.length > 0) {
       /* Terminated as a courtesy to the host; the length is what counts. */
-      text = node->charData;
-      text[node->charLength] = 0;
+      text = node->text.bytes;
+      text[node->text.length] = 0;
     }
-    if (!handOverText(context, value, text, node->charLength)) {
-      *failed = 1;
-      return 0;
-    }
+    if (!handOverText(context, value, text, node->text.length))
+      return BUILD_FAILED;
   } else if (node->valueType == ITEM_NUMBER) {
     parseNumber(node, value);
   }
   node->delivered = 1;
-  return 1;
+  return BUILD_ITEM;
 }

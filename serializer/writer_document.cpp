@@ -89,9 +89,9 @@ static int compareNames(const void *a, const void *b) {
 /* True when two attributes of the element have the same name, which no XML
    reader accepts. The names are sorted, so that many attributes cost no
    more than sorting them. */
-static bool hasDuplicateAttribute(const ElementNode *open, bool *failed) {
+static bool hasDuplicateAttribute(const WriteElement *open, bool *failed) {
   size_t count = 0;
-  for (const AttributeEntry *a = open->attributes; a; a = a->next)
+  for (const WriteAttribute *a = open->attributes; a; a = a->next)
     count++;
   if (count < 2)
     return false;
@@ -101,7 +101,7 @@ static bool hasDuplicateAttribute(const ElementNode *open, bool *failed) {
     return false;
   }
   size_t n = 0;
-  for (const AttributeEntry *a = open->attributes; a; a = a->next)
+  for (const WriteAttribute *a = open->attributes; a; a = a->next)
     names[n++] = a->name;
   qsort(names, count, sizeof(char *), compareNames);
   bool duplicate = false;
@@ -112,7 +112,7 @@ static bool hasDuplicateAttribute(const ElementNode *open, bool *failed) {
 }
 
 static int endTable(SerializerContext *context) {
-  ElementNode *open = context->current;
+  WriteElement *open = context->writeOpen;
   if (!open)
     return 0;
   switch (open->writeState) {
@@ -136,7 +136,7 @@ static int endTable(SerializerContext *context) {
   case WSTATE_ELEMENT:
     if (!open->name)
       return 0;
-    context->current = open->parent;
+    context->writeOpen = open->parent;
     if (open->parent)
       return 1;
     context->depth = -1;
@@ -148,20 +148,20 @@ static int endTable(SerializerContext *context) {
 
 /* ---- new records ---- */
 
-static ElementNode *newElement(SerializerContext *context, ElementNode *parent, int32_t index) {
-  ElementNode *node = static_cast<ElementNode *>(host::AllocMem(sizeof(ElementNode), 1, "sc"));
+static WriteElement *newElement(SerializerContext *context, WriteElement *parent, int32_t index) {
+  WriteElement *node = static_cast<WriteElement *>(host::AllocMem(sizeof(WriteElement), 1, "sc"));
   if (!node)
     return nullptr;
   node->index = index;
   node->parent = parent;
   if (!parent)
-    context->elementList = node;
-  context->current = node;
+    context->writeRoot = node;
+  context->writeOpen = node;
   return node;
 }
 
 /* Appends, or inserts before the first child with a greater index. */
-static void insertChild(ElementNode *parent, ElementNode *node, bool byIndex) {
+static void insertChild(WriteElement *parent, WriteElement *node, bool byIndex) {
   if (!parent->children) {
     parent->children = parent->lastChild = node;
     return;
@@ -171,20 +171,20 @@ static void insertChild(ElementNode *parent, ElementNode *node, bool byIndex) {
     parent->lastChild = node;
     return;
   }
-  ElementNode **link = &parent->children;
+  WriteElement **link = &parent->children;
   while ((*link)->index <= node->index)
     link = &(*link)->next;
   node->next = *link;
   *link = node;
 }
 
-static int addAttribute(ElementNode *open, int32_t index) {
-  AttributeEntry *entry =
-      static_cast<AttributeEntry *>(host::AllocMem(sizeof(AttributeEntry), 1, "attr"));
+static int addAttribute(WriteElement *open, int32_t index) {
+  WriteAttribute *entry =
+      static_cast<WriteAttribute *>(host::AllocMem(sizeof(WriteAttribute), 1, "attr"));
   if (!entry)
     return 0;
   entry->index = index;
-  AttributeEntry **link = &open->attributes;
+  WriteAttribute **link = &open->attributes;
   while (*link && (*link)->index <= index)
     link = &(*link)->next;
   entry->next = *link;
@@ -196,11 +196,11 @@ static int addAttribute(ElementNode *open, int32_t index) {
 
 static int numberItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
   int32_t index;
-  ElementNode *open = context->current;
-  if (!numberKey(key, &index) || !isTableBegin(value))
+  WriteElement *open = context->writeOpen;
+  if (!indexOfKey(key, &index) || !isTableBegin(value))
     return 0;
   if (!open) {
-    if (context->elementList || context->format != FORMAT_INDEXED)
+    if (context->writeRoot || context->format != FORMAT_INDEXED)
       return 0;
     return newElement(context, nullptr, index) != nullptr;
   }
@@ -208,7 +208,7 @@ static int numberItem(SerializerContext *context, const ItemValue *key, const It
     return addAttribute(open, index);
   if (context->format != FORMAT_INDEXED)
     return 0;
-  ElementNode *node = newElement(context, open, index);
+  WriteElement *node = newElement(context, open, index);
   if (!node)
     return 0;
   insertChild(open, node, true);
@@ -217,16 +217,16 @@ static int numberItem(SerializerContext *context, const ItemValue *key, const It
 
 /* FORMAT_NAMED: an element keyed by its name. */
 static int namedElement(SerializerContext *context, const char *name) {
-  ElementNode *open = context->current;
+  WriteElement *open = context->writeOpen;
   /* A second document element would make the stream no XML document. */
-  if (!open && context->elementList)
+  if (!open && context->writeRoot)
     return 0;
   if (!isWritableName(context, name))
     return 0;
   char *copy = copyText(name, "scname");
   if (!copy)
     return 0;
-  ElementNode *node = newElement(context, open, 0);
+  WriteElement *node = newElement(context, open, 0);
   if (!node) {
     host::FreeMem(copy);
     return 0;
@@ -239,23 +239,23 @@ static int namedElement(SerializerContext *context, const char *name) {
 
 /* ---- the entries of an element's table ---- */
 
-typedef int (*EntryTaker)(SerializerContext *context, ElementNode *open, const ItemValue *value);
+typedef int (*EntryTaker)(SerializerContext *context, WriteElement *open, const ItemValue *value);
 
-static int takeNodes(SerializerContext *, ElementNode *open, const ItemValue *value) {
+static int takeNodes(SerializerContext *, WriteElement *open, const ItemValue *value) {
   if (open->writeState != WSTATE_ELEMENT || !isTableBegin(value))
     return 0;
   open->writeState = WSTATE_NODES;
   return 1;
 }
 
-static int takeAttrs(SerializerContext *, ElementNode *open, const ItemValue *value) {
+static int takeAttrs(SerializerContext *, WriteElement *open, const ItemValue *value) {
   if (open->writeState != WSTATE_ELEMENT || !isTableBegin(value))
     return 0;
   open->writeState = WSTATE_ATTRS;
   return 1;
 }
 
-static int takeText(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+static int takeText(SerializerContext *context, WriteElement *open, const ItemValue *value) {
   if (open->writeState != WSTATE_ELEMENT)
     return 0;
   char *text = valueText(context, value, "text", false);
@@ -265,7 +265,7 @@ static int takeText(SerializerContext *context, ElementNode *open, const ItemVal
   return 1;
 }
 
-static int takeName(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+static int takeName(SerializerContext *context, WriteElement *open, const ItemValue *value) {
   if (open->writeState != WSTATE_ELEMENT || value->type != ITEM_STRING)
     return 0;
   char *name = valueText(context, value, "text", true);
@@ -275,7 +275,7 @@ static int takeName(SerializerContext *context, ElementNode *open, const ItemVal
   return 1;
 }
 
-static int takeKey(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+static int takeKey(SerializerContext *context, WriteElement *open, const ItemValue *value) {
   if (open->writeState != WSTATE_ATTRIBUTE)
     return 0;
   char *name = valueText(context, value, "keyval", true);
@@ -285,7 +285,7 @@ static int takeKey(SerializerContext *context, ElementNode *open, const ItemValu
   return 1;
 }
 
-static int takeValue(SerializerContext *context, ElementNode *open, const ItemValue *value) {
+static int takeValue(SerializerContext *context, WriteElement *open, const ItemValue *value) {
   if (open->writeState != WSTATE_ATTRIBUTE)
     return 0;
   char *text = valueText(context, value, "keyval", false);
@@ -309,7 +309,7 @@ static int stringItem(SerializerContext *context, const ItemValue *key, const It
   const char *name = stringOf(key);
   if (!name)
     return 0;
-  ElementNode *open = context->current;
+  WriteElement *open = context->writeOpen;
   /* In FORMAT_NAMED, a table under the document or in "nodes" is an element
      whatever its name, "text" or "nodes" included. */
   bool element = context->format == FORMAT_NAMED && isTableBegin(value) &&
@@ -337,7 +337,7 @@ int serializeDocumentItem(SerializerContext *context, const ItemValue *key,
 
 /* ---- writing the tree ---- */
 
-static bool hasText(const SerializerContext *context, const ElementNode *node) {
+static bool hasText(const SerializerContext *context, const WriteElement *node) {
   if (!node->text)
     return false;
   return !(context->options.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
@@ -370,7 +370,7 @@ static int writeTreeText(SerializerContext *context, const char *text, int inden
 
 /* True when an element of the tree holds both text and child elements. */
 static bool hasMixedContent(const SerializerContext *context) {
-  const ElementNode *node = context->elementList;
+  const WriteElement *node = context->writeRoot;
   while (node) {
     if (node->children) {
       if (hasText(context, node))
@@ -385,7 +385,7 @@ static bool hasMixedContent(const SerializerContext *context) {
   return false;
 }
 
-static uint64_t startLineSize(const ElementNode *node, bool text) {
+static uint64_t startLineSize(const WriteElement *node, bool text) {
   uint64_t size = strlen(node->name) + 4;
   if (text) {
     size_t escaped = escapedSize(node->text, ESCAPE_TEXT);
@@ -393,7 +393,7 @@ static uint64_t startLineSize(const ElementNode *node, bool text) {
       return UINT64_MAX;
     size += escaped;
   }
-  for (const AttributeEntry *a = node->attributes; a; a = a->next) {
+  for (const WriteAttribute *a = node->attributes; a; a = a->next) {
     size_t escaped = a->value ? escapedSize(a->value, ESCAPE_ATTRIBUTE) : 0;
     if (escaped == SIZE_MAX || size > INT32_MAX)
       return UINT64_MAX;
@@ -408,16 +408,16 @@ static char *append(char *to, const char *text) {
   return to + n;
 }
 
-static int writeEndLine(SerializerContext *context, const ElementNode *node, int indent) {
+static int writeEndLine(SerializerContext *context, const WriteElement *node, int indent) {
   char *p = append(context->workBuffer, "</");
   *append(append(p, node->name), ">") = 0;
   return writeTreeText(context, context->workBuffer, indent, 1);
 }
 
-static int writeStartLine(SerializerContext *context, const ElementNode *node) {
+static int writeStartLine(SerializerContext *context, const WriteElement *node) {
   if (!node->name)
     return 0;
-  for (const AttributeEntry *a = node->attributes; a; a = a->next)
+  for (const WriteAttribute *a = node->attributes; a; a = a->next)
     if (!a->name)
       return 0;
   bool text = hasText(context, node);
@@ -425,7 +425,7 @@ static int writeStartLine(SerializerContext *context, const ElementNode *node) {
     return 0;
   char *p = append(context->workBuffer, "<");
   p = append(p, node->name);
-  for (const AttributeEntry *a = node->attributes; a; a = a->next) {
+  for (const WriteAttribute *a = node->attributes; a; a = a->next) {
     p = append(p, " ");
     p = append(p, a->name);
     p = append(p, "=\"");
@@ -446,23 +446,12 @@ static int writeStartLine(SerializerContext *context, const ElementNode *node) {
   return writeTreeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
 }
 
-/* Indentation and line breaks between elements become part of the text of
-   the element around them. A reader that ignores white-space text drops
-   them, unless that element has text of its own: so the tree is written
-   indented only when white space is ignored and no element mixes text and
-   child elements, else compact, so that every text reads back as it was. */
-static int writeDocument(SerializerContext *context) {
-  context->compactTree = !context->options.ignoreWhitespace || hasMixedContent(context);
-  return writeElementTree(context, context->elementList) &&
-         (!context->compactTree || writeText(context, nullptr, 0, 1));
-}
-
 /* Writes the elements of list with all their descendants. The walk goes
    down through children and back up through parent, so it needs no stack
    however deep the tree is. */
-int writeElementTree(SerializerContext *context, ElementNode *list) {
-  ElementNode *stop = list ? list->parent : nullptr;
-  ElementNode *node = list;
+static int writeElementTree(SerializerContext *context, WriteElement *list) {
+  WriteElement *stop = list ? list->parent : nullptr;
+  WriteElement *node = list;
   while (node) {
     if (!writeStartLine(context, node))
       return 0;
@@ -482,4 +471,15 @@ int writeElementTree(SerializerContext *context, ElementNode *list) {
     node = node->next;
   }
   return 1;
+}
+
+/* Indentation and line breaks between elements become part of the text of
+   the element around them. A reader that ignores white-space text drops
+   them, unless that element has text of its own: so the tree is written
+   indented only when white space is ignored and no element mixes text and
+   child elements, else compact, so that every text reads back as it was. */
+static int writeDocument(SerializerContext *context) {
+  context->compactTree = !context->options.ignoreWhitespace || hasMixedContent(context);
+  return writeElementTree(context, context->writeRoot) &&
+         (!context->compactTree || writeText(context, nullptr, 0, 1));
 }

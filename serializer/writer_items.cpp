@@ -13,7 +13,7 @@
 
 #define STRING_KEY_MAX 128
 
-bool numberKey(const ItemValue *key, int32_t *result) {
+bool indexOfKey(const ItemValue *key, int32_t *index) {
   if (key->type != ITEM_NUMBER || !key->data)
     return false;
   double x;
@@ -22,7 +22,7 @@ bool numberKey(const ItemValue *key, int32_t *result) {
      saturated into another key. */
   if (x != ceil(x) || x < INT32_MIN || x > INT32_MAX)
     return false;
-  *result = static_cast<int32_t>(x);
+  *index = static_cast<int32_t>(x);
   return true;
 }
 
@@ -56,7 +56,7 @@ struct ItemTags {
 
 static bool composeTags(const ItemValue *key, ItemTags *tags) {
   int32_t n;
-  if (numberKey(key, &n)) {
+  if (indexOfKey(key, &n)) {
     host::snprintf(tags->start, sizeof tags->start, "<item.%d", n);
     host::snprintf(tags->end, sizeof tags->end, "</item.%d>", n);
     return true;
