@@ -166,6 +166,12 @@ void closeSession(Session *s) {
   free(s->keys);
   s->keys = nullptr;
   s->keyCount = s->keyCapacity = 0;
+  free(s->buckets);
+  s->buckets = nullptr;
+  s->bucketCount = 0;
+  free(s->shapes);
+  s->shapes = nullptr;
+  s->shapeCapacity = 0;
 }
 
 } // namespace velloran

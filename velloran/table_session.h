@@ -44,6 +44,7 @@ typedef int (*PutItemFunc)(Session *s, const ItemValue *key, const ItemValue *va
 
 struct KeyRef;
 struct SaveFrame;
+struct LoadShape;
 
 struct Session {
   const Plugin *plugin;
@@ -72,6 +73,14 @@ struct Session {
   KeyRef *keys;
   size_t keyCount;
   size_t keyCapacity;
+  /* the tables being saved, by address: bucket -> 1 + the newest frame
+     whose table falls in it (0: none); frames chain to older ones */
+  size_t *buckets;
+  size_t bucketCount;
+  /* the load walk: per depth, the keys of the table being filled and of
+     the last one filled there (the size of the next one's slots) */
+  LoadShape *shapes;
+  size_t shapeCapacity;
 };
 
 /* Pushes a new session userdata. */
