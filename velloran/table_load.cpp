@@ -87,8 +87,9 @@ void pushScalar(lua_State *L, Session *s, const ItemValue *value) {
     return;
   case ITEM_FUNCTION:
     if (!s->options.functions)
-      fail(L, s, "the XML holds a function: load functions only from trusted files, "
-                 "with the option functions = true");
+      fail(L, s,
+           "the XML holds a function: load functions only from trusted files, "
+           "with the option functions = true");
     if (luaL_loadbuffer(L, value->data ? static_cast<const char *>(value->data) : "",
                         static_cast<size_t>(value->length), "=table") != 0)
       fail(L, s, "cannot load a function from the XML: %s", lua_tostring(L, -1));

@@ -49,9 +49,9 @@ enum { KEY_ARRAY, KEY_NUMBER, KEY_STRING };
 
 /* Stack slots of one walk. */
 struct Walk {
-  int tables;   /* depth -> table being saved */
-  int keys;     /* slot -> key */
-  int current;  /* the table being saved */
+  int tables;  /* depth -> table being saved */
+  int keys;    /* slot -> key */
+  int current; /* the table being saved */
 };
 
 int compareKeys(const void *a, const void *b) {
@@ -175,8 +175,7 @@ void appendKey(lua_State *L, int index, bool first, char *text, size_t size, siz
 
 /* Raises message with the path of keys down to the item being saved, and
    the key at extra (0: none) below it: settings.window[3]. */
-[[noreturn]] void failAt(lua_State *L, Session *s, const Walk *w, int extra,
-                         const char *message) {
+[[noreturn]] void failAt(lua_State *L, Session *s, const Walk *w, int extra, const char *message) {
   char path[512];
   size_t used = 0;
   path[0] = 0;

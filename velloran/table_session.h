@@ -91,8 +91,7 @@ Session *newSession(lua_State *L, const Plugin *plugin);
 [[noreturn]] void fail(lua_State *L, Session *s, const char *format, ...);
 
 /* Grows *block to hold count + 1 elements of size bytes; raises on failure. */
-void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count,
-               size_t size);
+void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count, size_t size);
 
 /* Opens the serializer on the session's stream with its options. */
 void openSerializer(lua_State *L, Session *s, bool writing);
