@@ -17,11 +17,21 @@ int writeBytes(SerializerContext *context, const char *bytes, size_t length) {
   return context->writeFunc(bytes, n, context->streamHandle) == n;
 }
 
-/* depth + 1 TABs, each with a call of its own; none at a negative depth. */
+/* A run of TABs from which indentation is written in one call each. */
+static const char TABS[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t"
+                           "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+
+/* depth + 1 TABs; none at a negative depth. */
 static int writeIndent(SerializerContext *context) {
-  for (int32_t i = 0; context->depth >= 0 && i <= context->depth; i++)
-    if (!writeBytes(context, "\t", 1))
+  if (context->depth < 0)
+    return 1;
+  size_t left = static_cast<size_t>(context->depth) + 1;
+  while (left > 0) {
+    size_t piece = left < sizeof TABS - 1 ? left : sizeof TABS - 1;
+    if (!writeBytes(context, TABS, piece))
       return 0;
+    left -= piece;
+  }
   return 1;
 }
 

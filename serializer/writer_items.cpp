@@ -54,17 +54,47 @@ struct ItemTags {
   char end[SERIALIZER_TAG_SIZE];
 };
 
+/* Tags are put together piece by piece, each piece cut to the room left
+   (as snprintf would), with a terminating zero after each. */
+static size_t putText(char *out, size_t size, size_t at, const char *text) {
+  size_t n = strlen(text);
+  if (n > size - 1 - at)
+    n = size - 1 - at;
+  memcpy(out + at, text, n);
+  out[at + n] = 0;
+  return at + n;
+}
+
+static size_t putNumber(char *out, size_t size, size_t at, int32_t n) {
+  char digits[16];
+  char *p = digits + sizeof digits - 1;
+  *p = 0;
+  int64_t v = n < 0 ? -static_cast<int64_t>(n) : n;
+  do
+    *--p = static_cast<char>('0' + v % 10);
+  while ((v /= 10) != 0);
+  if (n < 0)
+    *--p = '-';
+  return putText(out, size, at, p);
+}
+
 static bool composeTags(const ItemValue *key, ItemTags *tags) {
   int32_t n;
   if (indexOfKey(key, &n)) {
-    host::snprintf(tags->start, sizeof tags->start, "<item.%d", n);
-    host::snprintf(tags->end, sizeof tags->end, "</item.%d>", n);
+    putNumber(tags->start, sizeof tags->start,
+              putText(tags->start, sizeof tags->start, 0, "<item."), n);
+    size_t at = putNumber(tags->end, sizeof tags->end,
+                          putText(tags->end, sizeof tags->end, 0, "</item."), n);
+    putText(tags->end, sizeof tags->end, at, ">");
     return true;
   }
   if (isStringKey(key)) {
     const char *name = static_cast<const char *>(key->data);
-    host::snprintf(tags->start, sizeof tags->start, "<%s", name);
-    host::snprintf(tags->end, sizeof tags->end, "</%s>", name);
+    putText(tags->start, sizeof tags->start, putText(tags->start, sizeof tags->start, 0, "<"),
+            name);
+    size_t at =
+        putText(tags->end, sizeof tags->end, putText(tags->end, sizeof tags->end, 0, "</"), name);
+    putText(tags->end, sizeof tags->end, at, ">");
     return true;
   }
   return false;
@@ -74,7 +104,8 @@ static bool composeTags(const ItemValue *key, ItemTags *tags) {
 static int writeStartTag(SerializerContext *context, const ItemTags *tags, const char *attribute,
                          int lineBreak) {
   char line[SERIALIZER_TAG_SIZE + 32];
-  host::snprintf(line, sizeof line, "%s%s>", tags->start, attribute);
+  size_t at = putText(line, sizeof line, 0, tags->start);
+  putText(line, sizeof line, putText(line, sizeof line, at, attribute), ">");
   return writeText(context, line, 1, lineBreak);
 }
 

@@ -13,12 +13,59 @@ extern "C" {
 
 namespace velloran {
 
+/* The keys of a table being filled, as the two parts of a script table
+   hold them: positive whole numbers (the array part) and the others. The
+   last table filled at a depth gives the sizes for the next one there, so
+   that a document of similar records builds each table without regrowing
+   it key by key. */
+struct LoadShape {
+  int arrayKeys;
+  int otherKeys;
+  int arrayHint;
+  int otherHint;
+};
+
 namespace {
 
 [[noreturn]] void failLoad(lua_State *L, Session *s) {
   if (s->ioError)
     fail(L, s, "cannot read the XML: %s", strerror(s->ioError));
   fail(L, s, "not a valid XML table in \"%s\" format", tableFormatNames[s->options.format]);
+}
+
+/* A hint never reserves more than this many slots of either kind. */
+enum { HINT_LIMIT = 4096 };
+
+void countKey(LoadShape *shape, const ItemValue *key) {
+  bool array = false;
+  if (key->type == ITEM_NUMBER) {
+    double n = *static_cast<const double *>(key->data);
+    array = n >= 1 && n <= HINT_LIMIT && n == static_cast<double>(static_cast<int>(n));
+  }
+  int &count = array ? shape->arrayKeys : shape->otherKeys;
+  if (count < HINT_LIMIT)
+    count++;
+}
+
+/* Pushes a new table for depth, sized as the last one filled there;
+   depths up to *known have their shapes. */
+void newTableAt(lua_State *L, Session *s, int depth, int *known) {
+  growArray(L, s, reinterpret_cast<void **>(&s->shapes), &s->shapeCapacity,
+            static_cast<size_t>(depth), sizeof(LoadShape));
+  LoadShape &shape = s->shapes[depth];
+  if (depth > *known) {
+    shape = {0, 0, 0, 0};
+    *known = depth;
+  }
+  lua_createtable(L, shape.arrayHint, shape.otherHint);
+  shape.arrayKeys = shape.otherKeys = 0;
+}
+
+/* The table at depth is filled: its sizes become the hint there. */
+void endTableAt(Session *s, int depth) {
+  LoadShape &shape = s->shapes[depth];
+  shape.arrayHint = shape.arrayKeys;
+  shape.otherHint = shape.otherKeys;
 }
 
 void pushItemValue(lua_State *L, const ItemValue *item) {
@@ -40,8 +87,9 @@ void pushScalar(lua_State *L, Session *s, const ItemValue *value) {
     return;
   case ITEM_FUNCTION:
     if (!s->options.functions)
-      fail(L, s, "the XML holds a function: load functions only from trusted files, "
-                 "with the option functions = true");
+      fail(L, s,
+           "the XML holds a function: load functions only from trusted files, "
+           "with the option functions = true");
     if (luaL_loadbuffer(L, value->data ? static_cast<const char *>(value->data) : "",
                         static_cast<size_t>(value->length), "=table") != 0)
       fail(L, s, "cannot load a function from the XML: %s", lua_tostring(L, -1));
@@ -58,11 +106,12 @@ void loadRoot(lua_State *L, Session *s) {
     fail(L, s, "not enough memory");
   lua_newtable(L); /* depth -> table being filled */
   int tables = lua_gettop(L);
-  lua_newtable(L); /* the table being filled; the root stays below */
+  int depth = 1;
+  int known = 0;
+  newTableAt(L, s, depth, &known); /* the table being filled; the root stays below */
   lua_pushvalue(L, -1);
   lua_rawseti(L, tables, 1);
   int current = lua_gettop(L);
-  int depth = 1;
   for (;;) {
     ItemValue key = {ITEM_NUMBER, nullptr, 0}, value = {ITEM_NUMBER, nullptr, 0};
     int done = 0;
@@ -73,12 +122,14 @@ void loadRoot(lua_State *L, Session *s) {
     if (value.type == ITEM_TABLE && value.length == 0) {
       if (depth == 1)
         failLoad(L, s);
+      endTableAt(s, depth);
       lua_rawgeti(L, tables, --depth);
       lua_replace(L, current);
       continue;
     }
     if ((key.type != ITEM_NUMBER && key.type != ITEM_STRING) || !key.data)
       failLoad(L, s);
+    countKey(&s->shapes[depth], &key);
     pushItemValue(L, &key);
     if (value.type != ITEM_TABLE) {
       pushScalar(L, s, &value);
@@ -87,9 +138,9 @@ void loadRoot(lua_State *L, Session *s) {
     }
     if (depth == INT32_MAX)
       fail(L, s, "table nested too deeply");
-    lua_newtable(L);
+    newTableAt(L, s, ++depth, &known);
     lua_pushvalue(L, -1);
-    lua_rawseti(L, tables, ++depth);
+    lua_rawseti(L, tables, depth);
     lua_rawset(L, current);
     lua_rawgeti(L, tables, depth);
     lua_replace(L, current);

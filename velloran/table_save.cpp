@@ -8,7 +8,10 @@
  * being saved in growing memory, the tables in a script table, and every
  * key in a script table too, so that the key strings that the sorted key
  * list points into stay alive whatever a finalizer does to the tables.
+ * A table that contains itself is found through a hash of the addresses of
+ * the tables on the path (they stay put: the script table anchors them).
  */
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -30,11 +33,14 @@ struct KeyRef {
 };
 
 /* A table being saved: its keys are keys[first, end), the next to save at
-   next; the table itself is the walk's tables[depth]. */
+   next; the table itself is the walk's tables[depth], at address table.
+   older: 1 + the frame below in the same address bucket (0: none). */
 struct SaveFrame {
   size_t first;
   size_t end;
   size_t next;
+  const void *table;
+  size_t older;
 };
 
 namespace {
@@ -43,10 +49,9 @@ enum { KEY_ARRAY, KEY_NUMBER, KEY_STRING };
 
 /* Stack slots of one walk. */
 struct Walk {
-  int visiting; /* table -> true while it is being saved, false after */
-  int tables;   /* depth -> table being saved */
-  int keys;     /* slot -> key */
-  int current;  /* the table being saved */
+  int tables;  /* depth -> table being saved */
+  int keys;    /* slot -> key */
+  int current; /* the table being saved */
 };
 
 int compareKeys(const void *a, const void *b) {
@@ -61,6 +66,72 @@ int compareKeys(const void *a, const void *b) {
   if (c != 0)
     return c;
   return x->length < y->length ? -1 : x->length > y->length ? 1 : 0;
+}
+
+/* ---- the tables on the path, by address ----
+   Frames come and go last in, first out, so the frame that ends is always
+   the newest of its bucket's chain. */
+
+size_t bucketOf(const void *table, size_t bucketCount) {
+  uint64_t x = static_cast<uint64_t>(reinterpret_cast<uintptr_t>(table));
+  x = (x ^ (x >> 17)) * 0x9E3779B97F4A7C15ull;
+  return static_cast<size_t>(x >> 32) & (bucketCount - 1);
+}
+
+void linkFrame(Session *s, size_t index) {
+  SaveFrame &f = s->frames[index];
+  size_t &head = s->buckets[bucketOf(f.table, s->bucketCount)];
+  f.older = head;
+  head = index + 1;
+}
+
+/* Makes room for frames[0..count]: at most one frame per bucket on average. */
+void growBuckets(lua_State *L, Session *s, size_t count) {
+  if (count < s->bucketCount)
+    return;
+  size_t wanted = s->bucketCount ? 2 * s->bucketCount : 64;
+  size_t *grown = wanted <= SIZE_MAX / 2 / sizeof(size_t)
+                      ? static_cast<size_t *>(calloc(wanted, sizeof(size_t)))
+                      : nullptr;
+  if (!grown)
+    fail(L, s, "not enough memory");
+  free(s->buckets);
+  s->buckets = grown;
+  s->bucketCount = wanted;
+  for (size_t i = 0; i < count; i++)
+    linkFrame(s, i);
+}
+
+bool isBeingSaved(const Session *s, const void *table) {
+  if (!s->bucketCount)
+    return false;
+  for (size_t i = s->buckets[bucketOf(table, s->bucketCount)]; i; i = s->frames[i - 1].older)
+    if (s->frames[i - 1].table == table)
+      return true;
+  return false;
+}
+
+void unlinkFrame(Session *s, size_t index) {
+  const SaveFrame &f = s->frames[index];
+  s->buckets[bucketOf(f.table, s->bucketCount)] = f.older;
+}
+
+/* Most tables have a few keys: those are sorted in place by insertion,
+   which for them costs less than qsort's setup; longer lists go to qsort. */
+enum { INSERTION_SORT_LIMIT = 16 };
+
+void sortKeys(KeyRef *keys, size_t count) {
+  if (count > INSERTION_SORT_LIMIT) {
+    qsort(keys, count, sizeof(KeyRef), compareKeys);
+    return;
+  }
+  for (size_t i = 1; i < count; i++) {
+    KeyRef key = keys[i];
+    size_t j = i;
+    for (; j > 0 && compareKeys(&keys[j - 1], &key) > 0; j--)
+      keys[j] = keys[j - 1];
+    keys[j] = key;
+  }
 }
 
 bool isLetter(char c) {
@@ -104,8 +175,7 @@ void appendKey(lua_State *L, int index, bool first, char *text, size_t size, siz
 
 /* Raises message with the path of keys down to the item being saved, and
    the key at extra (0: none) below it: settings.window[3]. */
-[[noreturn]] void failAt(lua_State *L, Session *s, const Walk *w, int extra,
-                         const char *message) {
+[[noreturn]] void failAt(lua_State *L, Session *s, const Walk *w, int extra, const char *message) {
   char path[512];
   size_t used = 0;
   path[0] = 0;
@@ -170,9 +240,10 @@ void pushFrame(lua_State *L, Session *s, const Walk *w) {
     lua_rawseti(L, w->keys, key.slot); /* anchors key.text */
     s->keys[s->keyCount++] = key;
   }
-  if (s->keyCount - first > 1)
-    qsort(s->keys + first, s->keyCount - first, sizeof(KeyRef), compareKeys);
-  s->frames[s->frameCount++] = {first, s->keyCount, first};
+  sortKeys(s->keys + first, s->keyCount - first);
+  growBuckets(L, s, s->frameCount);
+  s->frames[s->frameCount] = {first, s->keyCount, first, lua_topointer(L, w->current), 0};
+  linkFrame(s, s->frameCount++);
 }
 
 /* Makes tables[depth] the current table. */
@@ -181,23 +252,13 @@ void enterTable(lua_State *L, const Walk *w, size_t depth) {
   lua_replace(L, w->current);
 }
 
-void markVisiting(lua_State *L, const Walk *w, int table, int visiting) {
-  lua_pushvalue(L, table);
-  lua_pushboolean(L, visiting);
-  lua_rawset(L, w->visiting);
-}
-
 /* Starts saving the table value at index: its table-begin item, then a
    frame of its own. */
 void beginTable(lua_State *L, Session *s, const Walk *w, int index, const ItemValue *key) {
-  lua_pushvalue(L, index);
-  lua_rawget(L, w->visiting);
-  if (lua_toboolean(L, -1))
+  if (isBeingSaved(s, lua_topointer(L, index)))
     failAt(L, s, w, 0, "cannot save a table that contains itself");
-  lua_pop(L, 1);
   if (s->frameCount >= INT32_MAX)
     fail(L, s, "not enough memory");
-  markVisiting(L, w, index, 1);
   const ItemValue value = {ITEM_TABLE, nullptr, 1};
   putItem(L, s, w, key, &value);
   lua_pushvalue(L, index);
@@ -210,8 +271,8 @@ void beginTable(lua_State *L, Session *s, const Walk *w, int index, const ItemVa
 /* Ends the table of the top frame: its keys and frame go, and below the
    root its table-end item is written under the key it was begun with. */
 void endTable(lua_State *L, Session *s, const Walk *w) {
+  unlinkFrame(s, s->frameCount - 1);
   s->keyCount = s->frames[--s->frameCount].first;
-  markVisiting(L, w, w->current, 0);
   if (s->frameCount == 0)
     return;
   enterTable(L, w, s->frameCount);
@@ -281,8 +342,6 @@ void saveRoot(lua_State *L, Session *s, int table) {
     fail(L, s, "not enough memory");
   Walk w;
   lua_newtable(L);
-  w.visiting = lua_gettop(L);
-  lua_newtable(L);
   w.tables = lua_gettop(L);
   lua_newtable(L);
   w.keys = lua_gettop(L);
@@ -290,7 +349,6 @@ void saveRoot(lua_State *L, Session *s, int table) {
   w.current = lua_gettop(L);
   lua_pushvalue(L, table);
   lua_rawseti(L, w.tables, 1);
-  markVisiting(L, &w, table, 1);
   pushFrame(L, s, &w);
   while (s->frameCount > 0) {
     SaveFrame &frame = s->frames[s->frameCount - 1];

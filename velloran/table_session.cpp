@@ -139,8 +139,7 @@ bool finishSession(Session *s) {
   if (s->file) {
     /* A replacement reaches the disk before it is renamed over the old
        file, so that a crash leaves the old file or the new one. */
-    if (s->tempPath && !s->ioError &&
-        (fflush(s->file) != 0 || fsync(fileno(s->file)) != 0))
+    if (s->tempPath && !s->ioError && (fflush(s->file) != 0 || fsync(fileno(s->file)) != 0))
       s->ioError = errno;
     if (fclose(s->file) != 0 && !s->ioError)
       s->ioError = errno;
@@ -166,6 +165,12 @@ void closeSession(Session *s) {
   free(s->keys);
   s->keys = nullptr;
   s->keyCount = s->keyCapacity = 0;
+  free(s->buckets);
+  s->buckets = nullptr;
+  s->bucketCount = 0;
+  free(s->shapes);
+  s->shapes = nullptr;
+  s->shapeCapacity = 0;
 }
 
 } // namespace velloran

@@ -44,6 +44,7 @@ typedef int (*PutItemFunc)(Session *s, const ItemValue *key, const ItemValue *va
 
 struct KeyRef;
 struct SaveFrame;
+struct LoadShape;
 
 struct Session {
   const Plugin *plugin;
@@ -72,6 +73,14 @@ struct Session {
   KeyRef *keys;
   size_t keyCount;
   size_t keyCapacity;
+  /* the tables being saved, by address: bucket -> 1 + the newest frame
+     whose table falls in it (0: none); frames chain to older ones */
+  size_t *buckets;
+  size_t bucketCount;
+  /* the load walk: per depth, the keys of the table being filled and of
+     the last one filled there (the size of the next one's slots) */
+  LoadShape *shapes;
+  size_t shapeCapacity;
 };
 
 /* Pushes a new session userdata. */
@@ -82,8 +91,7 @@ Session *newSession(lua_State *L, const Plugin *plugin);
 [[noreturn]] void fail(lua_State *L, Session *s, const char *format, ...);
 
 /* Grows *block to hold count + 1 elements of size bytes; raises on failure. */
-void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count,
-               size_t size);
+void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count, size_t size);
 
 /* Opens the serializer on the session's stream with its options. */
 void openSerializer(lua_State *L, Session *s, bool writing);
