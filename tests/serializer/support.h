@@ -114,9 +114,6 @@ inline Val N(double x) {
   v.length = 8;
   return v;
 }
-inline Val F(const std::string &s) {
-  return S(s, ITEM_FUNCTION);
-}
 inline Val BEGIN() {
   Val v;
   v.length = 1;
