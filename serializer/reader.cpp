@@ -194,6 +194,14 @@ static void parseInput(SerializerContext *context) {
   acceptEmptyDocument(context);
 }
 
+/* An item that could not be handed over is lost: the reader stays failed,
+   so that no caller goes on with the items after it. */
+static int handOver(SerializerContext *context, BuildResult built) {
+  if (built == BUILD_FAILED)
+    context->parseStatus = XML_STATUS_ERROR;
+  return built == BUILD_ITEM;
+}
+
 extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, int *done) {
   SerializerContext *context = static_cast<SerializerContext *>(handle);
   if (!context || !context->parser || !key || !value || !done)
@@ -202,7 +210,7 @@ extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, i
     return 0;
   BuildResult built = buildNextItem(context, key, value);
   if (built != BUILD_NOTHING)
-    return built == BUILD_ITEM;
+    return handOver(context, built);
   if (context->format == FORMAT_ITEMS)
     removeLastRecord(context);
   if (context->inputFinished && context->parseStatus == XML_STATUS_OK) {
@@ -221,7 +229,7 @@ extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, i
     context->documentCurrent = context->documentList;
   built = buildNextItem(context, key, value);
   if (built != BUILD_NOTHING)
-    return built == BUILD_ITEM;
+    return handOver(context, built);
   *done = 1;
   return 1;
 }
