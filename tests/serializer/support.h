@@ -31,13 +31,14 @@
 
 // Writes append to `data` (the failAt-th write call fails, 1 = the first);
 // reads hand out at most `chunk` bytes at a time, nothing past `end`, or
-// `readResult` when set.
+// `readResult` when set. `reads` and `writes` count the calls.
 struct Stream {
   std::string data;
   size_t position = 0;
   size_t end = std::string::npos;
   int32_t chunk = 16384;
   int32_t readResult = 0;
+  long reads = 0;
   long writes = 0;
   long failAt = 0;
   bool badWrite = false; // a write with a negative length or no bytes
@@ -57,12 +58,11 @@ inline int32_t writeStream(const void *buffer, int32_t length, void *handle) {
 
 inline int32_t readStream(void *buffer, int32_t size, void *handle) {
   Stream *s = static_cast<Stream *>(handle);
-  if (s->readResult)
+  if (++s->reads, s->readResult)
     return s->readResult;
-  size_t limit = s->end < s->data.size() ? s->end : s->data.size();
-  size_t n = limit > s->position ? limit - s->position : 0;
-  n = n < static_cast<size_t>(size) ? n : static_cast<size_t>(size);
-  n = n < static_cast<size_t>(s->chunk) ? n : static_cast<size_t>(s->chunk);
+  size_t limit = std::min(s->end, s->data.size());
+  size_t n = std::min({limit > s->position ? limit - s->position : 0, static_cast<size_t>(size),
+                       static_cast<size_t>(s->chunk)});
   memcpy(buffer, s->data.data() + s->position, n);
   s->position += n;
   return static_cast<int32_t>(n);
@@ -90,46 +90,30 @@ struct Val {
   double number = 0;
   int32_t length = 0;
   bool operator==(const Val &o) const {
-    if (type != o.type)
-      return false;
-    if (type == ITEM_NUMBER)
+    if (type == ITEM_NUMBER && o.type == ITEM_NUMBER)
       return number == o.number || (isnan(number) && isnan(o.number));
-    if (type == ITEM_TABLE)
-      return length == o.length;
-    return bytes == o.bytes;
+    return type == o.type && (type == ITEM_TABLE ? length == o.length : bytes == o.bytes);
   }
 };
 
 inline Val S(const std::string &s, int32_t type = ITEM_STRING) {
-  Val v;
-  v.type = type;
-  v.bytes = s;
-  v.length = static_cast<int32_t>(s.size());
-  return v;
+  return {type, s, 0, static_cast<int32_t>(s.size())};
 }
 inline Val N(double x) {
-  Val v;
-  v.type = ITEM_NUMBER;
-  v.number = x;
-  v.length = 8;
-  return v;
+  return {ITEM_NUMBER, "", x, 8};
 }
 inline Val BEGIN() {
-  Val v;
-  v.length = 1;
-  return v;
+  return {ITEM_TABLE, "", 0, 1};
 }
 inline Val END() {
-  return Val();
+  return {};
 }
 
 struct Item {
   Val key, value;
   bool operator==(const Item &o) const {
     // A table end's key is not part of what the reader hands over.
-    if (value.type == ITEM_TABLE && value.length == 0 && o.value == value)
-      return true;
-    return key == o.key && value == o.value;
+    return (key == o.key || (value.type == ITEM_TABLE && value.length == 0)) && value == o.value;
   }
 };
 
@@ -181,27 +165,22 @@ inline std::vector<Item> I(const std::string &text) {
   return items;
 }
 
+// Items printed in the notation of I(), bytes outside ASCII as \x escapes.
 inline std::ostream &operator<<(std::ostream &out, const Val &v) {
-  switch (v.type) {
-  case ITEM_NUMBER:
-    return out << v.number;
-  case ITEM_STRING:
-  case ITEM_FUNCTION:
-    out << (v.type == ITEM_STRING ? "\"" : "fn\"");
-    for (unsigned char c : v.bytes) {
-      char text[8];
-      snprintf(text, sizeof text, c < 32 || c > 126 ? "\\x%02x" : "%c", c);
-      out << text;
-    }
-    return out << '"';
-  case ITEM_TABLE:
-    return out << (v.length ? "{" : "}");
-  default:
-    return out << "type " << v.type;
+  if (v.type == ITEM_NUMBER || v.type == ITEM_TABLE)
+    return v.type == ITEM_TABLE ? out << (v.length ? "{" : "}") : out << v.number;
+  if (v.type != ITEM_STRING && v.type != ITEM_FUNCTION)
+    return out << "(type " << v.type << ")";
+  out << (v.type == ITEM_FUNCTION ? "f'" : "'");
+  for (unsigned char c : v.bytes) {
+    char text[8];
+    snprintf(text, sizeof text, c < 32 || c > 126 ? "\\x%02x" : "%c", c);
+    out << text;
   }
+  return out << "'";
 }
 inline std::ostream &operator<<(std::ostream &out, const Item &i) {
-  return out << i.key << " = " << i.value;
+  return out << i.key << "=" << i.value;
 }
 inline std::string describe(const std::vector<Item> &items) {
   std::ostringstream out;
@@ -211,28 +190,21 @@ inline std::string describe(const std::vector<Item> &items) {
 }
 
 inline ItemValue toItemValue(const Val &v) {
-  ItemValue iv = {v.type, nullptr, v.length};
-  if (v.type == ITEM_NUMBER)
-    iv.data = const_cast<double *>(&v.number);
-  else if (v.type != ITEM_TABLE)
-    iv.data = const_cast<char *>(v.bytes.c_str());
-  return iv;
+  const void *data = v.type == ITEM_NUMBER ? static_cast<const void *>(&v.number) : v.bytes.c_str();
+  return {v.type, v.type == ITEM_TABLE ? nullptr : const_cast<void *>(data), v.length};
 }
 
 // Copies what the reader handed over; *bad names what is wrong with it.
 inline Val fromItemValue(const ItemValue &v, bool isKey, std::string *bad) {
-  Val out;
-  out.type = v.type;
-  out.length = v.length;
-  if (v.type == ITEM_NUMBER && v.data) {
+  Val out = {v.type, "", 0, v.length};
+  if (v.type == ITEM_NUMBER && v.data)
     memcpy(&out.number, v.data, sizeof out.number);
-  } else if ((v.type == ITEM_STRING || v.type == ITEM_FUNCTION) && v.length >= 0 &&
-             (v.data || v.length == 0) && !(isKey && v.type == ITEM_FUNCTION)) {
+  else if ((v.type == ITEM_STRING || v.type == ITEM_FUNCTION) && v.length >= 0 &&
+           (v.data || v.length == 0) && !(isKey && v.type == ITEM_FUNCTION))
     out.bytes.assign(v.length ? static_cast<const char *>(v.data) : "",
                      static_cast<size_t>(v.length));
-  } else if (!(v.type == ITEM_TABLE && !isKey && (v.length == 0 || v.length == 1))) {
+  else if (!(v.type == ITEM_TABLE && !isKey && (v.length == 0 || v.length == 1)))
     *bad = "malformed item of type " + std::to_string(v.type);
-  }
   return out;
 }
 
@@ -260,10 +232,8 @@ struct WriteResult {
   std::string text;
   long writes = 0;
   bool allAccepted() const {
-    for (int a : accepted)
-      if (a != 1)
-        return false;
-    return opened && freed == 1;
+    return opened && freed == 1 &&
+           std::count(accepted.begin(), accepted.end(), 1) == long(accepted.size());
   }
 };
 
@@ -272,15 +242,15 @@ inline WriteResult writeItems(const std::vector<TagItem> &tags, const std::vecto
   WriteResult r;
   Stream s;
   s.failAt = failWriteAt;
-  void *context = plugin().InitSerializer(nullptr, writeStream, &s, tags.data());
-  if (context) {
-    r.opened = true;
-    for (const Item &item : items) {
-      ItemValue key = toItemValue(item.key), value = toItemValue(item.value);
-      r.accepted.push_back(plugin().SerializeItem(context, &key, &value));
-    }
-    r.freed = plugin().FreeSerializer(context);
+  // An empty tag list stands for no tags at all.
+  void *context =
+      plugin().InitSerializer(nullptr, writeStream, &s, tags.empty() ? nullptr : tags.data());
+  for (size_t i = 0; context && i < items.size(); i++) {
+    ItemValue key = toItemValue(items[i].key), value = toItemValue(items[i].value);
+    r.accepted.push_back(plugin().SerializeItem(context, &key, &value));
   }
+  r.opened = context != nullptr;
+  r.freed = context ? plugin().FreeSerializer(context) : -1;
   r.text = s.data;
   r.writes = s.writes;
   return r;
@@ -308,20 +278,15 @@ inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stre
   if (!context)
     return r;
   r.opened = true;
-  for (;; r.count++) {
+  for (int done = 0;; r.count++) {
     ItemValue key = {-1, nullptr, 0}, value = {-1, nullptr, 0};
-    int done = 0;
-    if (!plugin().DeserializeItem(context, &key, &value, &done)) {
-      r.ok = false;
+    r.ok = plugin().DeserializeItem(context, &key, &value, &done) != 0;
+    r.doneSeen = r.ok && done;
+    if (!r.ok)
       plugin().DeserializeItem(context, &key, &value, &done);
+    if (!r.ok || done)
       break;
-    }
-    if (done) {
-      r.doneSeen = true;
-      break;
-    }
-    Item item;
-    item.value = fromItemValue(value, false, &r.bad);
+    Item item = {Val(), fromItemValue(value, false, &r.bad)};
     if (!(value.type == ITEM_TABLE && value.length == 0))
       item.key = fromItemValue(key, true, &r.bad);
     if (r.items.size() < keep)
