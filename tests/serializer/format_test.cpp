@@ -21,11 +21,6 @@ std::string wrap(const std::string &body) {
   return DECLARATION + "<root>\n" + body + "</root>\n";
 }
 
-std::vector<TagItem> withOption(int format, const Option &option) {
-  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)},
-                  {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(&option)}});
-}
-
 std::vector<TagItem> encodings(int format, int source, int target) {
   return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)},
                   {SERTAG_SOURCE_ENCODING, static_cast<uintptr_t>(source)},
@@ -66,13 +61,13 @@ std::vector<Row> rows() {
             "\t<raw type=\"binary\">AAEC</raw>\n\t<fn type=\"function\">Zm9v</fn>\n"),
        BOTH},
       {"no items", ITEMS, {}, wrap(""), BOTH},
-      {"integral 32-bit number keys", ITEMS, I("3=1 -1=1 2147483647=1 -2147483648=1"),
+      {"integral 32-bit number keys; strings typed where the text would read as something else",
+       ITEMS,
+       I("3=1 -1=1 2147483647=1 -2147483648=1 s='12' s='-x' s='.5' s='' s=' \t\n' s='a1' "
+         "s='<&>\"\\'' n=0.1 s='a\r\nb\rc'"),
        wrap("\t<item.3>1</item.3>\n\t<item.-1>1</item.-1>\n"
-            "\t<item.2147483647>1</item.2147483647>\n\t<item.-2147483648>1</item.-2147483648>\n"),
-       BOTH},
-      {"strings typed where the text would read as something else", ITEMS,
-       I("s='12' s='-x' s='.5' s='' s=' \t\n' s='a1' s='<&>\"\\'' n=0.1 s='a\r\nb\rc'"),
-       wrap("\t<s type=\"string\">12</s>\n\t<s type=\"string\">-x</s>\n"
+            "\t<item.2147483647>1</item.2147483647>\n\t<item.-2147483648>1</item.-2147483648>\n"
+            "\t<s type=\"string\">12</s>\n\t<s type=\"string\">-x</s>\n"
             "\t<s type=\"string\">.5</s>\n\t<s type=\"string\"></s>\n"
             "\t<s type=\"string\"> \t\n</s>\n\t<s>a1</s>\n\t<s>&lt;&amp;&gt;&quot;&apos;</s>\n"
             "\t<n>0.1</n>\n\t<s>a&#13;\nb&#13;c</s>\n"),
@@ -94,11 +89,8 @@ std::vector<Row> rows() {
             "</f>\n\t<t>\n\t\t<item.1 type=\"function\">\n\t\t\t" + BASE64_84.substr(0, 80) +
             "\n\t\t\t" + BASE64_84.substr(80) + "\n\t\t</item.1>\n\t</t>\n"),
        BOTH},
-      {"declaration of an unknown encoding",
-       encodings(FORMAT_ITEMS, 7, 7),
-       {},
-       LATIN_DECLARATION + "<root>\n</root>\n",
-       WRITE},
+      {"declaration of an unknown encoding", encodings(FORMAT_ITEMS, 7, 7), {},
+       LATIN_DECLARATION + "<root>\n</root>\n", WRITE},
       {"ISO-8859-1 text written as UTF-8",
        encodings(FORMAT_ITEMS, ENCODING_ISO_8859_1, ENCODING_UTF8), I("a='caf\xe9'"),
        wrap("\t<a>caf\xc3\xa9</a>\n"), WRITE},
@@ -110,60 +102,51 @@ std::vector<Row> rows() {
                 {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(&ROOT_DATA)},
                 {99, 5},
                 {SERTAG_FORMAT, FORMAT_ITEMS}}),
-       {},
-       DECLARATION + "<data>\n</data>\n",
-       WRITE},
-      {"root names are cut at 255", withOption(FORMAT_ITEMS, LONG_ROOT), I("a=1"),
+       {}, DECLARATION + "<data>\n</data>\n", WRITE},
+      {"root names are cut at 255", formatTags(FORMAT_ITEMS, &LONG_ROOT), I("a=1"),
        DECLARATION + "<" + std::string(255, 'r') + ">\n\t<a>1</a>\n</" + std::string(255, 'r') +
            ">\n",
        BOTH},
-      {"untyped elements take their type from the text", ITEMS,
-       I("a=1 t={ 1='x' } e={ } e={ } n=0 m=-2500 s='12' u='a & b' 3={ } 0=1 12=1"),
+      {"untyped elements take their type from the text; typed elements without text, with "
+       "children, base64 with white space; names mapped to lower case, but U+0130 would shrink "
+       "and stays",
+       ITEMS,
+       I("a=1 t={ 1='x' } e={ } e={ } n=0 m=-2500 s='12' u='a & b' 3={ } 0=1 12=1 n=0 b='' f=f'' "
+         "s='' b={ x=1 } s={ y={ } } b='ABC' hello='x' \xc4\xb0x='y'"),
        "<root><a>1</a><t><item.1>x</item.1></t><e/><e>  </e><n>-</n><m>-2.5e3x</m>"
-       "<s type=\"string\">12</s><u>a &amp; b</u><item.3/><item.x>1</item.x>"
-       "<item.12>1</item.12></root>",
+       "<s type=\"string\">12</s><u>a &amp; b</u><item.3/><item.x>1</item.x><item.12>1</item.12>"
+       "<n type=\"number\"/><b type=\"binary\"/><f type=\"function\"></f><s type=\"string\"/>"
+       "<b type=\"binary\">QQ==<x>1</x></b><s type=\"string\">a<y/></s>"
+       "<b type=\"binary\">\n\t\tQU\n\tJD\n</b><HeLLo>x</HeLLo><\xc4\xb0X>y</\xc4\xb0X></root>",
        READ},
-      {"typed elements without text, with children, base64 with white space", ITEMS,
-       I("n=0 b='' f=f'' s='' b={ x=1 } s={ y={ } } b='ABC'"),
-       "<root><n type=\"number\"/><b type=\"binary\"/><f type=\"function\"></f>"
-       "<s type=\"string\"/><b type=\"binary\">QQ==<x>1</x></b><s type=\"string\">a<y/></s>"
-       "<b type=\"binary\">\n\t\tQU\n\tJD\n</b></root>",
-       READ},
-      {"names mapped to lower case; U+0130 would shrink and stays", ITEMS,
-       I("hello='x' \xc4\xb0x='y'"), "<root><HeLLo>x</HeLLo><\xc4\xb0X>y</\xc4\xb0X></root>", READ},
       {"raw names", tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 3}}), I("HeLLo='x'"),
        "<root><HeLLo>x</HeLLo></root>", READ},
       {"raw names off", tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 2}}),
        I("hello='x'"), "<root><HeLLo>x</HeLLo></root>", READ},
       // The document formats: elements as tables of name (indexed only), text,
       // attributes as index -> key/value, and child nodes.
-      {"indexed layout of elements, text and attributes", INDEXED,
-       I("0={ name='doc' attrs={ 0={ key='v' value='1' } } nodes={ 0={ name='empty' attrs={ } "
-         "nodes={ } } 1={ name='leaf' text='a<b' } 2={ name='mid' nodes={ 0={ name='deep' "
-         "text='x' } } } } }"),
-       DECLARATION + "<doc v=\"1\">\n\t<empty/>\n\t<leaf>a&lt;b</leaf>\n\t<mid>\n"
+      {"indexed layout; attributes and children ordered by index; white space text dropped, "
+       "empty text written short",
+       INDEXED,
+       I("0={ name='doc' attrs={ 2={ key='c' value='3' } 0={ key='v' value='1' } } nodes={ "
+         "5={ name='mid' nodes={ 0={ name='deep' text='x' } } } 0={ name='empty' text='  ' "
+         "attrs={ } nodes={ } } 1={ name='leaf' text='a<b' } 3={ name='b' text='' } } }"),
+       DECLARATION + "<doc v=\"1\" c=\"3\">\n\t<empty/>\n\t<leaf>a&lt;b</leaf>\n\t<b/>\n\t<mid>\n"
                      "\t\t<deep>x</deep>\n\t</mid>\n</doc>\n",
        WRITE},
-      {"attributes and children ordered by index", INDEXED,
-       I("0={ name='e' attrs={ 2={ key='c' value='3' } 0={ key='a' value='1' } 1={ key='b' "
-         "value='2' } } nodes={ 5={ name='z' } 1={ name='y' } 3={ name='x' } } }"),
-       DECLARATION + "<e a=\"1\" b=\"2\" c=\"3\">\n\t<y/>\n\t<x/>\n\t<z/>\n</e>\n", WRITE},
       {"named children in their order of arrival", NAMED,
        I("r={ nodes={ b={ } a={ text=2.5 } text={ } } }"),
        DECLARATION + "<r>\n\t<b/>\n\t<a>2.5</a>\n\t<text/>\n</r>\n", WRITE},
-      {"white space text dropped, empty text written short", INDEXED,
-       I("0={ name='e' nodes={ 0={ name='a' text='  ' } 1={ name='b' text='' } } }"),
-       DECLARATION + "<e>\n\t<a/>\n\t<b/>\n</e>\n", WRITE},
       {"white space and empty text kept, no indentation added",
-       withOption(FORMAT_INDEXED, KEEP_WHITESPACE),
+       formatTags(FORMAT_INDEXED, &KEEP_WHITESPACE),
        I("0={ name='e' nodes={ 0={ name='a' text='  ' } 1={ name='b' text='' } } }"),
        DECLARATION + "<e><a>  </a><b></b></e>\n", WRITE},
-      {"white space read as it is", withOption(FORMAT_NAMED, KEEP_WHITESPACE_MIXED_CASE),
+      {"white space read as it is", formatTags(FORMAT_NAMED, &KEEP_WHITESPACE_MIXED_CASE),
        I("a={ text=' \n\t' attrs={ } nodes={ } }"), "<a> \n\t</a>", READ},
-      {"white space dropped by a negative option", withOption(FORMAT_NAMED, DROP_WHITESPACE),
+      {"white space dropped by a negative option", formatTags(FORMAT_NAMED, &DROP_WHITESPACE),
        I("a={ text='' attrs={ } nodes={ } }"), "<a> \n\t</a>", READ},
       {"control characters referenced where readers would change them",
-       withOption(FORMAT_INDEXED, KEEP_WHITESPACE),
+       formatTags(FORMAT_INDEXED, &KEEP_WHITESPACE),
        I("0={ name='e' text='a\r\nb\tc' "
          "attrs={ 0={ key='k' value='x\ty\nz\r\"\\'&' } } nodes={ } }"),
        DECLARATION + "<e k=\"x&#9;y&#10;z&#13;&quot;&apos;&amp;\">a&#13;\nb\tc</e>\n", BOTH},
@@ -177,16 +160,15 @@ std::vector<Row> rows() {
        I("0={ name='d' text='hi' attrs={ 0={ key='a' value='1' } } nodes={ 0={ name='c' text='' "
          "attrs={ } nodes={ } } } }"),
        "<d a=\"1\">hi<c> \n\t</c></d>", READ},
-      {"named keys by name, text joined", NAMED,
-       I("doc={ text='abc' attrs={ } nodes={ x={ text='' attrs={ 0={ key='k' value='1' } 1={ "
-         "key='j' value='<' } } nodes={ } } x={ text='' attrs={ } nodes={ } } } }"),
-       "<Doc>a<x k='1' j='&lt;'/>b<x/>c</Doc>", READ},
+      {"named keys by name, text joined, other encodings detected", NAMED,
+       I("doc={ text='abc\xc3\xa9' attrs={ } nodes={ x={ text='' attrs={ 0={ key='k' value='1' } "
+         "1={ key='j' value='<' } } nodes={ } } x={ text='' attrs={ } nodes={ } } } }"),
+       "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><Doc>a<x k='1' j='&lt;'/>b<x/>c\xe9</Doc>",
+       READ},
       {"names and texts read into the target encoding",
        tagList({{SERTAG_FORMAT, FORMAT_INDEXED}, {SERTAG_TARGET_ENCODING, ENCODING_ISO_8859_1}}),
        I("0={ name='\xe9' text='\xe7' attrs={ 0={ key='\xe0' value='\xe8' } } nodes={ } }"),
        "<\xc3\xa9 \xc3\xa0='\xc3\xa8'>\xc3\xa7</\xc3\xa9>", READ},
-      {"other encodings detected", NAMED, I("a={ text='caf\xc3\xa9' attrs={ } nodes={ } }"),
-       "<?xml version=\"1.0\" encoding=\"iso-8859-1\"?><a>caf\xe9</a>", READ},
   };
 }
 
@@ -220,8 +202,6 @@ TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
       {"second document element", INDEXED, I("0={ name='a' } 1={"), "<a/>\n"},
       {"second named document element", NAMED, I("a={ } b={"), "<a/>\n"},
       {"element without a name", INDEXED, I("0={ }"), ""},
-      {"name that is no XML name", INDEXED, I("0={ name='a b'"), ""},
-      {"name starting with a digit", INDEXED, I("0={ name='1a'"), ""},
       {"named key that is no XML name", NAMED, I("'a>'={"), ""},
       {"attribute name that is no name", INDEXED, I("0={ name='a' attrs={ 0={ key='x=y'"), ""},
       {"attribute without a name", INDEXED, I("0={ name='a' attrs={ 0={ value='v' }"), ""},
@@ -259,12 +239,8 @@ TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
 
 TEST(Formats, RefusedInputFailsAndKeepsNothing) {
   const char *const refusals[] = {
-      "<root><x foo=\"1\">a</x></root>",
-      "<root><x type=\"float\">1</x></root>",
-      "<data><a>1</a></data>",
-      "<root><a>1</b></root>",
-      "<root><b type=\"binary\">QQ=</b></root>",
-  };
+      "<root><x foo=\"1\">a</x></root>", "<root><x type=\"float\">1</x></root>",
+      "<data><a>1</a></data>", "<root><a>1</b></root>", "<root><b type=\"binary\">QQ=</b></root>"};
   // (Input cut short: tests/hardening/faults_test.cpp ends it at every byte.)
   size_t before = liveBlocks();
   for (const char *text : refusals) {
@@ -281,8 +257,10 @@ TEST(Formats, RefusedInputFailsAndKeepsNothing) {
   // Unknown formats and root names that are no XML names open nothing.
   EXPECT_FALSE(writeItems(formatTags(3), {}).opened);
   EXPECT_FALSE(readItems(formatTags(3), "").opened);
-  for (const char *bad : {"1root", "a b", "a<b", ""})
-    EXPECT_FALSE(writeItems(withOption(FORMAT_ITEMS, {nullptr, "rootnode", bad, 0}), {}).opened);
+  const Option badRoots[] = {{nullptr, "rootnode", "1root", 0}, {nullptr, "rootnode", "a b", 0},
+                             {nullptr, "rootnode", "a<b", 0}, {nullptr, "rootnode", "", 0}};
+  for (const Option &badRoot : badRoots)
+    EXPECT_FALSE(writeItems(formatTags(FORMAT_ITEMS, &badRoot), {}).opened) << badRoot.text;
   EXPECT_EQ(liveBlocks(), before);
 }
 
@@ -292,7 +270,7 @@ TEST(Formats, ItemsComeBackInOrderUnderAnyRoot) {
         "\xf0\x9f\x98\x80' code=f'" +
         std::string(200, 'Z') + "' 1={ -7=7 2147483647='max' } last='crlf\r\n'");
   Option root = {nullptr, "rootnode", "Saved.Table-1", 0};
-  for (auto &tags : {ITEMS, withOption(FORMAT_ITEMS, root)})
+  for (auto &tags : {ITEMS, formatTags(FORMAT_ITEMS, &root)})
     EXPECT_EQ(readItems(tags, writeItems(tags, items).text).items, items);
 }
 

@@ -144,23 +144,19 @@ inline std::vector<Item> I(const std::string &text) {
     return S(s, type);
   };
   while (i < text.size()) {
-    if (isspace(static_cast<unsigned char>(text[i]))) {
-      i++;
-    } else if (text[i] == '}') {
+    if (text[i] == '}') {
       items.push_back({open.back(), END()});
       open.pop_back();
-      i++;
-    } else {
+    } else if (!isspace(static_cast<unsigned char>(text[i]))) {
       Val key = scalar('=');
-      i++;
-      if (text[i] == '{') {
-        open.push_back(key);
-        items.push_back({key, BEGIN()});
-        i++;
-      } else {
+      if (text[++i] != '{') {
         items.push_back({key, scalar(' ')});
+        continue;
       }
+      open.push_back(key);
+      items.push_back({key, BEGIN()});
     }
+    i++;
   }
   return items;
 }
@@ -216,8 +212,9 @@ inline std::vector<TagItem> tagList(std::initializer_list<std::pair<uint32_t, ui
   tags.push_back({TAG_DONE, 0});
   return tags;
 }
-inline std::vector<TagItem> formatTags(int format) {
-  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}});
+inline std::vector<TagItem> formatTags(int format, const Option *options = nullptr) {
+  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)},
+                  {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(options)}});
 }
 
 inline size_t liveBlocks() {
