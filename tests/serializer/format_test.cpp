@@ -29,12 +29,14 @@ std::vector<TagItem> encodings(int format, int source, int target) {
 
 enum { WRITE = 1, READ = 2, BOTH = 3 };
 
+// A row of {tags, items, XML} and the direction it is checked in; rows of
+// refusals hold what is written before the last item is refused.
 struct Row {
   const char *what;
   std::vector<TagItem> tags;
   std::vector<Item> items;
   std::string xml;
-  int direction;
+  int direction = 0;
 };
 
 const Option KEEP_WHITESPACE = {nullptr, "ignorewhitespace", nullptr, 0};
@@ -188,14 +190,10 @@ TEST(Formats, RowsWriteAndReadByteForByte) {
 }
 
 TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
+  // Rows of what is refused (the last item) and what was written before it,
+  // after the declaration. Document tables left open are freed unwritten.
   const std::string root = "<root>\n</root>\n";
-  struct Refusal {
-    const char *what;
-    std::vector<TagItem> tags;
-    std::vector<Item> items; // the last one is refused
-    std::string written;     // after the declaration
-  };
-  std::vector<Refusal> refusals = {
+  std::vector<Row> refusals = {
       {"key length other than its text", ITEMS, {{{ITEM_STRING, "abc", 0, 2}, N(1)}}, root},
       {"table end with no table open", ITEMS, {{S("t"), END()}}, root},
       {"table end with no element", INDEXED, {{N(0), END()}}, ""},
@@ -212,7 +210,8 @@ TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
       {"index beyond 32 bits", INDEXED, I("4294967296={"), ""},
       {"number key with a plain value", INDEXED, I("0='x'"), ""},
       {"string key in INDEXED", INDEXED, I("0={ nodes={ child={"), ""},
-      {"number key in NAMED", NAMED, I("0={"), ""},
+      {"number key in NAMED", NAMED,
+       I("a={ text='t' attrs={ 0={ key='k' value='v' } } nodes={ b={ text='u' } 0={"), ""},
       {"named element with a plain value", NAMED, I("a='x'"), ""},
       {"text inside nodes", INDEXED, I("0={ nodes={ text='x'"), ""},
       // U+540D has no ISO-8859-1 form: it would be written as '?'.
@@ -226,13 +225,14 @@ TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
        std::vector<std::string>{"2.5", "-0.5", "2147483648", "-2147483649", "nan", "inf",
                                 std::string(129, 'k'), "a-b", "1a", "''", "\xc3\xa9", "'a\\0b'"})
     refusals.push_back({"refused key", ITEMS, I(key + "=1"), root});
-  for (const Refusal &c : refusals) {
+  for (const Row &c : refusals) {
     size_t before = liveBlocks();
     WriteResult r = writeItems(c.tags, c.items);
     std::vector<int> expected(c.items.size(), 1);
     expected.back() = 0;
     EXPECT_EQ(r.accepted, expected) << c.what << "\n" << describe(c.items);
-    EXPECT_EQ(r.text.substr(r.text.find('\n') + 1), c.written) << c.what;
+    EXPECT_EQ(r.freed, 1) << c.what;
+    EXPECT_EQ(r.text.substr(r.text.find('\n') + 1), c.xml) << c.what;
     EXPECT_EQ(liveBlocks(), before) << c.what;
   }
 }
@@ -244,7 +244,7 @@ TEST(Formats, RefusedInputFailsAndKeepsNothing) {
   // (Input cut short: tests/hardening/faults_test.cpp ends it at every byte.)
   size_t before = liveBlocks();
   for (const char *text : refusals) {
-    for (int32_t readResult : {0, -1, 16385}) { // reads answering 0 or failing
+    for (int32_t readResult : {0, -1, 16385}) { // plain reads, failing, too long
       Stream s;
       s.data = text;
       s.readResult = readResult;

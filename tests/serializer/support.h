@@ -71,15 +71,12 @@ inline int32_t readStream(void *buffer, int32_t size, void *handle) {
 namespace sertest {
 
 inline const velloran::Plugin &plugin() {
-  static const velloran::Plugin *loaded = [] {
-    std::string error;
-    const velloran::Plugin *p = velloran::loadPlugin(PLUGIN_PATH, &error);
-    if (!p) {
-      fprintf(stderr, "%s\n", error.c_str());
-      abort();
-    }
-    return p;
-  }();
+  static std::string error;
+  static const velloran::Plugin *loaded = velloran::loadPlugin(PLUGIN_PATH, &error);
+  if (!loaded) {
+    fprintf(stderr, "%s\n", error.c_str());
+    abort();
+  }
   return *loaded;
 }
 
@@ -126,9 +123,8 @@ inline std::vector<Item> I(const std::string &text) {
   std::vector<Val> open;
   size_t i = 0;
   auto word = [&](char stop) {
-    size_t end = std::min(text.find(stop, i), text.size());
-    std::string w = text.substr(i, end - i);
-    i = end;
+    std::string w = text.substr(i, text.find(stop, i) - i);
+    i += w.size();
     char *rest;
     double x = strtod(w.c_str(), &rest);
     return !w.empty() && !*rest ? N(x) : S(w);
