@@ -1,6 +1,6 @@
 // The three formats byte for byte: rows of {tags, items, XML} written,
 // read, or both; rows of items the writer refuses and of input the reader
-// refuses.
+// refuses; defaults and options per open serializer.
 #include <math.h>
 
 #include <gtest/gtest.h>
@@ -118,23 +118,23 @@ std::vector<Row> rows() {
       // The document formats: elements as tables of name (indexed only), text,
       // attributes as index -> key/value, and child nodes.
       {"indexed layout; attributes and children ordered by index; white space text dropped, "
-       "empty text written short",
+       "empty text written short; repeated entries replace earlier ones",
        INDEXED,
        I("0={ name='doc' attrs={ 2={ key='c' value='3' } 0={ key='v' value='1' } } nodes={ "
          "5={ name='mid' nodes={ 0={ name='deep' text='x' } } } 0={ name='empty' text='  ' "
-         "attrs={ } nodes={ } } 1={ name='leaf' text='a<b' } 3={ name='b' text='' } } }"),
+         "attrs={ } nodes={ } } 1={ name='x' text='y' name='leaf' text='a<b' } "
+         "3={ name='b' text='' } } }"),
        DECLARATION + "<doc v=\"1\" c=\"3\">\n\t<empty/>\n\t<leaf>a&lt;b</leaf>\n\t<b/>\n\t<mid>\n"
                      "\t\t<deep>x</deep>\n\t</mid>\n</doc>\n",
        WRITE},
       {"named children in their order of arrival", NAMED,
        I("r={ nodes={ b={ } a={ text=2.5 } text={ } } }"),
        DECLARATION + "<r>\n\t<b/>\n\t<a>2.5</a>\n\t<text/>\n</r>\n", WRITE},
-      {"white space and empty text kept, no indentation added",
-       formatTags(FORMAT_INDEXED, &KEEP_WHITESPACE),
-       I("0={ name='e' nodes={ 0={ name='a' text='  ' } 1={ name='b' text='' } } }"),
-       DECLARATION + "<e><a>  </a><b></b></e>\n", WRITE},
-      {"white space read as it is", formatTags(FORMAT_NAMED, &KEEP_WHITESPACE_MIXED_CASE),
-       I("a={ text=' \n\t' attrs={ } nodes={ } }"), "<a> \n\t</a>", READ},
+      {"white space and empty text kept and read as they are, no indentation added",
+       formatTags(FORMAT_INDEXED, &KEEP_WHITESPACE_MIXED_CASE),
+       I("0={ name='e' text='' attrs={ } nodes={ 0={ name='a' text=' \n\t' attrs={ } nodes={ } } "
+         "1={ name='b' text='' attrs={ } nodes={ } } } }"),
+       DECLARATION + "<e><a> \n\t</a><b></b></e>\n", BOTH},
       {"white space dropped by a negative option", formatTags(FORMAT_NAMED, &DROP_WHITESPACE),
        I("a={ text='' attrs={ } nodes={ } }"), "<a> \n\t</a>", READ},
       {"control characters referenced where readers would change them",
@@ -146,8 +146,6 @@ std::vector<Row> rows() {
        encodings(FORMAT_INDEXED, ENCODING_UTF8, ENCODING_ISO_8859_1),
        I("0={ name='caf\xc3\xa9' text='\xc3\xa0' }"),
        LATIN_DECLARATION + "<caf\xe9>\xe0</caf\xe9>\n", WRITE},
-      {"repeated entries replace earlier ones", INDEXED,
-       I("0={ name='a' name='b' text='1' text='2' }"), DECLARATION + "<b>2</b>\n", WRITE},
       {"the indexed walk hands over every part, white space as nothing", INDEXED,
        I("0={ name='d' text='hi' attrs={ 0={ key='a' value='1' } } nodes={ 0={ name='c' text='' "
          "attrs={ } nodes={ } } } }"),
@@ -271,6 +269,28 @@ TEST(Formats, DefaultsFollowTheHostEncoding) {
   velloran::setHostEncoding(ENCODING_UTF8);
   EXPECT_TRUE(w.allAccepted());
   EXPECT_EQ(w.text, LATIN_DECLARATION + "<a>\xe9  </a>\n");
+}
+
+// Each open serializer keeps the options it was opened with, whatever
+// another serializer opened meanwhile uses.
+TEST(OpenTwice, EachSerializerKeepsItsOwnOptions) {
+  const Option rootA = {nullptr, "rootnode", "a", 0}, rootB = {nullptr, "rootnode", "b", 0};
+  auto tagsA = formatTags(FORMAT_ITEMS, &rootA);
+  tagsA.insert(tagsA.begin(), {SERTAG_RAW_NAMES, 1});
+  Stream written, read;
+  read.data = "<a><Key>1</Key></a>";
+  void *writer = plugin().InitSerializer(nullptr, writeStream, &written, tagsA.data());
+  void *reader = plugin().InitSerializer(readStream, nullptr, &read, tagsA.data());
+  ASSERT_TRUE(writer && reader);
+  // Another serializer, with options of its own, opened and freed meanwhile.
+  EXPECT_TRUE(writeItems(formatTags(FORMAT_ITEMS, &rootB), {}).allAccepted());
+  ItemValue key, value;
+  int done = 0;
+  ASSERT_EQ(plugin().DeserializeItem(reader, &key, &value, &done), 1);
+  EXPECT_EQ(std::string(static_cast<char *>(key.data), key.length), "Key") << "raw names";
+  EXPECT_EQ(plugin().FreeSerializer(reader), 1);
+  EXPECT_EQ(plugin().FreeSerializer(writer), 1);
+  EXPECT_EQ(written.data.substr(written.data.size() - 5), "</a>\n");
 }
 
 } // namespace

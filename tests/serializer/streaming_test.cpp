@@ -54,20 +54,20 @@ void *writeDeep(void *argument) {
 }
 
 TEST(Depth, DeepTreeWritesAndFreesOnASmallStack) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 256 * 1024);
   for (DeepWrite job : {DeepWrite{5000, true, {}}, DeepWrite{100000, false, {}}}) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 256 * 1024);
     pthread_t thread;
     size_t before = liveBlocks();
     ASSERT_EQ(pthread_create(&thread, &attributes, writeDeep, &job), 0);
     pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
     EXPECT_TRUE(job.result.allAccepted());
-    size_t lines = std::count(job.result.text.begin(), job.result.text.end(), '\n');
-    EXPECT_EQ(lines, job.finish ? 2u * job.depth : 1u);
+    EXPECT_EQ(std::count(job.result.text.begin(), job.result.text.end(), '\n'),
+              job.finish ? 2 * job.depth : 1);
     EXPECT_EQ(liveBlocks(), before);
   }
+  pthread_attr_destroy(&attributes);
 }
 
 // Long tokens are read in pieces that grow while the token stays open (a

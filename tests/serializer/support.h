@@ -58,7 +58,8 @@ inline int32_t writeStream(const void *buffer, int32_t length, void *handle) {
 
 inline int32_t readStream(void *buffer, int32_t size, void *handle) {
   Stream *s = static_cast<Stream *>(handle);
-  if (++s->reads, s->readResult)
+  s->reads++;
+  if (s->readResult)
     return s->readResult;
   size_t limit = std::min(s->end, s->data.size());
   size_t n = std::min({limit > s->position ? limit - s->position : 0, static_cast<size_t>(size),
@@ -122,18 +123,16 @@ inline std::vector<Item> I(const std::string &text) {
   std::vector<Item> items;
   std::vector<Val> open;
   size_t i = 0;
-  auto word = [&](char stop) {
-    std::string w = text.substr(i, text.find(stop, i) - i);
-    i += w.size();
-    char *rest;
-    double x = strtod(w.c_str(), &rest);
-    return !w.empty() && !*rest ? N(x) : S(w);
-  };
   auto scalar = [&](char stop) {
     int type = text[i] == 'f' && text[i + 1] == '\'' ? (i++, ITEM_FUNCTION) : ITEM_STRING;
-    if (text[i] != '\'')
-      return word(stop);
     std::string s;
+    if (text[i] != '\'') {
+      s = text.substr(i, text.find(stop, i) - i);
+      i += s.size();
+      char *rest;
+      double x = strtod(s.c_str(), &rest);
+      return !s.empty() && !*rest ? N(x) : S(s);
+    }
     for (i++; text[i] != '\''; i++)
       s += text[i] == '\\' ? (text[++i] == '0' ? '\0' : text[i]) : text[i];
     i++;
@@ -268,10 +267,8 @@ inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stre
                                   size_t keep = SIZE_MAX) {
   ReadResult r;
   void *context = plugin().InitSerializer(readStream, nullptr, stream, tags.data());
-  if (!context)
-    return r;
-  r.opened = true;
-  for (int done = 0;; r.count++) {
+  r.opened = context != nullptr;
+  for (int done = 0; context; r.count++) {
     ItemValue key = {-1, nullptr, 0}, value = {-1, nullptr, 0};
     r.ok = plugin().DeserializeItem(context, &key, &value, &done) != 0;
     r.doneSeen = r.ok && done;
@@ -285,7 +282,7 @@ inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stre
     if (r.items.size() < keep)
       r.items.push_back(item);
   }
-  r.freed = plugin().FreeSerializer(context);
+  r.freed = context ? plugin().FreeSerializer(context) : -1;
   return r;
 }
 
