@@ -253,10 +253,9 @@ TEST(Formats, RefusedInputFailsAndKeepsNothing) {
 }
 
 TEST(Formats, ItemsComeBackInOrderUnderAnyRoot) {
-  std::vector<Item> items =
-      I("pi=3.25 x=inf y=-inf z=nan neg=-1e-300 big=1.5e300 unicode='\xe2\x82\xac uro "
-        "\xf0\x9f\x98\x80' code=f'" +
-        std::string(200, 'Z') + "' 1={ -7=7 2147483647='max' } last='crlf\r\n'");
+  std::vector<Item> items = I("pi=3.25 x=inf y=-inf z=nan neg=-1e-300 big=1.5e300 unicode='"
+                              "\xe2\x82\xac uro \xf0\x9f\x98\x80' code=f'" + std::string(200, 'Z') +
+                              "' 1={ -7=7 2147483647='max' } last='crlf\r\n'");
   Option root = {nullptr, "rootnode", "Saved.Table-1", 0};
   for (auto &tags : {ITEMS, formatTags(FORMAT_ITEMS, &root)})
     EXPECT_EQ(readItems(tags, writeItems(tags, items).text).items, items);

@@ -231,7 +231,7 @@ struct WriteResult {
 
 inline WriteResult writeItems(const std::vector<TagItem> &tags, const std::vector<Item> &items,
                               long failWriteAt = 0) {
-  WriteResult r;
+  std::vector<int> accepted;
   Stream s;
   s.failAt = failWriteAt;
   // An empty tag list stands for no tags at all.
@@ -239,13 +239,10 @@ inline WriteResult writeItems(const std::vector<TagItem> &tags, const std::vecto
       plugin().InitSerializer(nullptr, writeStream, &s, tags.empty() ? nullptr : tags.data());
   for (size_t i = 0; context && i < items.size(); i++) {
     ItemValue key = toItemValue(items[i].key), value = toItemValue(items[i].value);
-    r.accepted.push_back(plugin().SerializeItem(context, &key, &value));
+    accepted.push_back(plugin().SerializeItem(context, &key, &value));
   }
-  r.opened = context != nullptr;
-  r.freed = context ? plugin().FreeSerializer(context) : -1;
-  r.text = s.data;
-  r.writes = s.writes;
-  return r;
+  int freed = context ? plugin().FreeSerializer(context) : -1;
+  return {context != nullptr, accepted, freed, s.data, s.writes};
 }
 
 // What a reading loop saw: `ok` is false after a failure, `doneSeen` tells
