@@ -1,5 +1,5 @@
-// Size and depth: the item reader streams in bounded memory, and deep trees
-// are written and freed on a small stack.
+// Size and depth: the readers stream in bounded memory and few reads, and
+// deep trees are written and freed on a small stack.
 #include <pthread.h>
 
 #include <gtest/gtest.h>
@@ -10,22 +10,18 @@ using namespace sertest;
 
 namespace {
 
-std::string flatStream(int count) {
-  std::string text = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<root>\n";
-  for (int i = 1; i <= count; i++) {
-    std::string n = std::to_string(i), tag = "item." + n;
-    const char *kinds[] = {">", ">value ", " type=\"binary\">AAECAwQF"};
-    text += "\t<" + tag + kinds[i % 3] + (i % 3 == 2 ? "" : n) + "</" + tag + ">\n";
-  }
-  return text + "</root>\n";
-}
-
-// Peak of live tagged bytes above the level before reading.
+// Peak of live tagged bytes above the level before reading `count` items of
+// numbers, strings and binary.
 size_t streamingPeak(int count) {
+  std::vector<Item> items;
+  for (int i = 1; i <= count; i++)
+    items.push_back({N(i), i % 3 == 0   ? N(i)
+                           : i % 3 == 1 ? S("value " + std::to_string(i))
+                                        : S(std::string("\0\1\2\3\4\5", 6))});
+  std::string text = writeItems(formatTags(FORMAT_ITEMS), items).text;
   size_t base = velloran::memoryStats().bytes;
   velloran::resetMemoryPeak();
-  EXPECT_EQ(readItems(formatTags(FORMAT_ITEMS), flatStream(count), 16384, 0).count,
-            static_cast<size_t>(count));
+  EXPECT_EQ(readItems(formatTags(FORMAT_ITEMS), text, 16384, 0).count, static_cast<size_t>(count));
   return velloran::memoryStats().peak - base;
 }
 
@@ -58,19 +54,37 @@ void *writeDeep(void *argument) {
 }
 
 TEST(Depth, DeepTreeWritesAndFreesOnASmallStack) {
+  pthread_attr_t attributes;
+  pthread_attr_init(&attributes);
+  pthread_attr_setstacksize(&attributes, 256 * 1024);
   for (DeepWrite job : {DeepWrite{5000, true, {}}, DeepWrite{100000, false, {}}}) {
-    pthread_attr_t attributes;
-    pthread_attr_init(&attributes);
-    pthread_attr_setstacksize(&attributes, 256 * 1024);
     pthread_t thread;
     size_t before = liveBlocks();
     ASSERT_EQ(pthread_create(&thread, &attributes, writeDeep, &job), 0);
     pthread_join(thread, nullptr);
-    pthread_attr_destroy(&attributes);
     EXPECT_TRUE(job.result.allAccepted());
-    size_t lines = std::count(job.result.text.begin(), job.result.text.end(), '\n');
-    EXPECT_EQ(lines, job.finish ? 2u * job.depth : 1u);
+    EXPECT_EQ(std::count(job.result.text.begin(), job.result.text.end(), '\n'),
+              job.finish ? 2 * job.depth : 1);
     EXPECT_EQ(liveBlocks(), before);
+  }
+  pthread_attr_destroy(&attributes);
+}
+
+// Long tokens are read in pieces that grow while the token stays open (a
+// fixed piece size makes Expat scan the token again for every piece).
+TEST(LongTokens, PiecesGrowWhileATokenStaysOpen) {
+  const std::string big(8 << 20, 'v');
+  const std::pair<int, std::string> documents[] = {
+      {FORMAT_NAMED, "<e a=\"" + big + "\"/>"},
+      {FORMAT_ITEMS, "<root><!--" + big + "--><v>1</v></root>"}};
+  for (const auto &document : documents) {
+    Stream s;
+    s.data = document.second;
+    s.chunk = INT32_MAX;
+    ReadResult r = readStreamItems(formatTags(document.first), &s, 0);
+    EXPECT_TRUE(r.doneSeen && r.freed == 1) << "format " << document.first;
+    // 8 MiB in pieces of 16 KiB would take 512 reads.
+    EXPECT_LT(s.reads, 40) << "format " << document.first;
   }
 }
 

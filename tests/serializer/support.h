@@ -31,13 +31,14 @@
 
 // Writes append to `data` (the failAt-th write call fails, 1 = the first);
 // reads hand out at most `chunk` bytes at a time, nothing past `end`, or
-// `readResult` when set.
+// `readResult` when set. `reads` and `writes` count the calls.
 struct Stream {
   std::string data;
   size_t position = 0;
   size_t end = std::string::npos;
   int32_t chunk = 16384;
   int32_t readResult = 0;
+  long reads = 0;
   long writes = 0;
   long failAt = 0;
   bool badWrite = false; // a write with a negative length or no bytes
@@ -57,12 +58,12 @@ inline int32_t writeStream(const void *buffer, int32_t length, void *handle) {
 
 inline int32_t readStream(void *buffer, int32_t size, void *handle) {
   Stream *s = static_cast<Stream *>(handle);
+  s->reads++;
   if (s->readResult)
     return s->readResult;
-  size_t limit = s->end < s->data.size() ? s->end : s->data.size();
-  size_t n = limit > s->position ? limit - s->position : 0;
-  n = n < static_cast<size_t>(size) ? n : static_cast<size_t>(size);
-  n = n < static_cast<size_t>(s->chunk) ? n : static_cast<size_t>(s->chunk);
+  size_t limit = std::min(s->end, s->data.size());
+  size_t n = std::min({limit > s->position ? limit - s->position : 0, static_cast<size_t>(size),
+                       static_cast<size_t>(s->chunk)});
   memcpy(buffer, s->data.data() + s->position, n);
   s->position += n;
   return static_cast<int32_t>(n);
@@ -71,15 +72,12 @@ inline int32_t readStream(void *buffer, int32_t size, void *handle) {
 namespace sertest {
 
 inline const velloran::Plugin &plugin() {
-  static const velloran::Plugin *loaded = [] {
-    std::string error;
-    const velloran::Plugin *p = velloran::loadPlugin(PLUGIN_PATH, &error);
-    if (!p) {
-      fprintf(stderr, "%s\n", error.c_str());
-      abort();
-    }
-    return p;
-  }();
+  static std::string error;
+  static const velloran::Plugin *loaded = velloran::loadPlugin(PLUGIN_PATH, &error);
+  if (!loaded) {
+    fprintf(stderr, "%s\n", error.c_str());
+    abort();
+  }
   return *loaded;
 }
 
@@ -90,46 +88,30 @@ struct Val {
   double number = 0;
   int32_t length = 0;
   bool operator==(const Val &o) const {
-    if (type != o.type)
-      return false;
-    if (type == ITEM_NUMBER)
+    if (type == ITEM_NUMBER && o.type == ITEM_NUMBER)
       return number == o.number || (isnan(number) && isnan(o.number));
-    if (type == ITEM_TABLE)
-      return length == o.length;
-    return bytes == o.bytes;
+    return type == o.type && (type == ITEM_TABLE ? length == o.length : bytes == o.bytes);
   }
 };
 
 inline Val S(const std::string &s, int32_t type = ITEM_STRING) {
-  Val v;
-  v.type = type;
-  v.bytes = s;
-  v.length = static_cast<int32_t>(s.size());
-  return v;
+  return {type, s, 0, static_cast<int32_t>(s.size())};
 }
 inline Val N(double x) {
-  Val v;
-  v.type = ITEM_NUMBER;
-  v.number = x;
-  v.length = 8;
-  return v;
+  return {ITEM_NUMBER, "", x, 8};
 }
 inline Val BEGIN() {
-  Val v;
-  v.length = 1;
-  return v;
+  return {ITEM_TABLE, "", 0, 1};
 }
 inline Val END() {
-  return Val();
+  return {};
 }
 
 struct Item {
   Val key, value;
   bool operator==(const Item &o) const {
     // A table end's key is not part of what the reader hands over.
-    if (value.type == ITEM_TABLE && value.length == 0 && o.value == value)
-      return true;
-    return key == o.key && value == o.value;
+    return (key == o.key || (value.type == ITEM_TABLE && value.length == 0)) && value == o.value;
   }
 };
 
@@ -141,67 +123,55 @@ inline std::vector<Item> I(const std::string &text) {
   std::vector<Item> items;
   std::vector<Val> open;
   size_t i = 0;
-  auto word = [&](char stop) {
-    size_t end = std::min(text.find(stop, i), text.size());
-    std::string w = text.substr(i, end - i);
-    i = end;
-    char *rest;
-    double x = strtod(w.c_str(), &rest);
-    return !w.empty() && !*rest ? N(x) : S(w);
-  };
   auto scalar = [&](char stop) {
     int type = text[i] == 'f' && text[i + 1] == '\'' ? (i++, ITEM_FUNCTION) : ITEM_STRING;
-    if (text[i] != '\'')
-      return word(stop);
     std::string s;
+    if (text[i] != '\'') {
+      s = text.substr(i, text.find(stop, i) - i);
+      i += s.size();
+      char *rest;
+      double x = strtod(s.c_str(), &rest);
+      return !s.empty() && !*rest ? N(x) : S(s);
+    }
     for (i++; text[i] != '\''; i++)
       s += text[i] == '\\' ? (text[++i] == '0' ? '\0' : text[i]) : text[i];
     i++;
     return S(s, type);
   };
   while (i < text.size()) {
-    if (isspace(static_cast<unsigned char>(text[i]))) {
-      i++;
-    } else if (text[i] == '}') {
+    if (text[i] == '}') {
       items.push_back({open.back(), END()});
       open.pop_back();
-      i++;
-    } else {
+    } else if (!isspace(static_cast<unsigned char>(text[i]))) {
       Val key = scalar('=');
-      i++;
-      if (text[i] == '{') {
-        open.push_back(key);
-        items.push_back({key, BEGIN()});
-        i++;
-      } else {
+      if (text[++i] != '{') {
         items.push_back({key, scalar(' ')});
+        continue;
       }
+      open.push_back(key);
+      items.push_back({key, BEGIN()});
     }
+    i++;
   }
   return items;
 }
 
+// Items printed in the notation of I(), bytes outside ASCII as \x escapes.
 inline std::ostream &operator<<(std::ostream &out, const Val &v) {
-  switch (v.type) {
-  case ITEM_NUMBER:
-    return out << v.number;
-  case ITEM_STRING:
-  case ITEM_FUNCTION:
-    out << (v.type == ITEM_STRING ? "\"" : "fn\"");
-    for (unsigned char c : v.bytes) {
-      char text[8];
-      snprintf(text, sizeof text, c < 32 || c > 126 ? "\\x%02x" : "%c", c);
-      out << text;
-    }
-    return out << '"';
-  case ITEM_TABLE:
-    return out << (v.length ? "{" : "}");
-  default:
-    return out << "type " << v.type;
+  if (v.type == ITEM_NUMBER || v.type == ITEM_TABLE)
+    return v.type == ITEM_TABLE ? out << (v.length ? "{" : "}") : out << v.number;
+  if (v.type != ITEM_STRING && v.type != ITEM_FUNCTION)
+    return out << "(type " << v.type << ")";
+  out << (v.type == ITEM_FUNCTION ? "f'" : "'");
+  for (unsigned char c : v.bytes) {
+    char text[8];
+    snprintf(text, sizeof text, c < 32 || c > 126 ? "\\x%02x" : "%c", c);
+    out << text;
   }
+  return out << "'";
 }
 inline std::ostream &operator<<(std::ostream &out, const Item &i) {
-  return out << i.key << " = " << i.value;
+  return out << i.key << "=" << i.value;
 }
 inline std::string describe(const std::vector<Item> &items) {
   std::ostringstream out;
@@ -211,28 +181,21 @@ inline std::string describe(const std::vector<Item> &items) {
 }
 
 inline ItemValue toItemValue(const Val &v) {
-  ItemValue iv = {v.type, nullptr, v.length};
-  if (v.type == ITEM_NUMBER)
-    iv.data = const_cast<double *>(&v.number);
-  else if (v.type != ITEM_TABLE)
-    iv.data = const_cast<char *>(v.bytes.c_str());
-  return iv;
+  const void *data = v.type == ITEM_NUMBER ? static_cast<const void *>(&v.number) : v.bytes.c_str();
+  return {v.type, v.type == ITEM_TABLE ? nullptr : const_cast<void *>(data), v.length};
 }
 
 // Copies what the reader handed over; *bad names what is wrong with it.
 inline Val fromItemValue(const ItemValue &v, bool isKey, std::string *bad) {
-  Val out;
-  out.type = v.type;
-  out.length = v.length;
-  if (v.type == ITEM_NUMBER && v.data) {
+  Val out = {v.type, "", 0, v.length};
+  if (v.type == ITEM_NUMBER && v.data)
     memcpy(&out.number, v.data, sizeof out.number);
-  } else if ((v.type == ITEM_STRING || v.type == ITEM_FUNCTION) && v.length >= 0 &&
-             (v.data || v.length == 0) && !(isKey && v.type == ITEM_FUNCTION)) {
+  else if ((v.type == ITEM_STRING || v.type == ITEM_FUNCTION) && v.length >= 0 &&
+           (v.data || v.length == 0) && !(isKey && v.type == ITEM_FUNCTION))
     out.bytes.assign(v.length ? static_cast<const char *>(v.data) : "",
                      static_cast<size_t>(v.length));
-  } else if (!(v.type == ITEM_TABLE && !isKey && (v.length == 0 || v.length == 1))) {
+  else if (!(v.type == ITEM_TABLE && !isKey && (v.length == 0 || v.length == 1)))
     *bad = "malformed item of type " + std::to_string(v.type);
-  }
   return out;
 }
 
@@ -244,8 +207,9 @@ inline std::vector<TagItem> tagList(std::initializer_list<std::pair<uint32_t, ui
   tags.push_back({TAG_DONE, 0});
   return tags;
 }
-inline std::vector<TagItem> formatTags(int format) {
-  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)}});
+inline std::vector<TagItem> formatTags(int format, const Option *options = nullptr) {
+  return tagList({{SERTAG_FORMAT, static_cast<uintptr_t>(format)},
+                  {SERTAG_OPTIONS, reinterpret_cast<uintptr_t>(options)}});
 }
 
 inline size_t liveBlocks() {
@@ -260,30 +224,25 @@ struct WriteResult {
   std::string text;
   long writes = 0;
   bool allAccepted() const {
-    for (int a : accepted)
-      if (a != 1)
-        return false;
-    return opened && freed == 1;
+    return opened && freed == 1 &&
+           std::count(accepted.begin(), accepted.end(), 1) == long(accepted.size());
   }
 };
 
 inline WriteResult writeItems(const std::vector<TagItem> &tags, const std::vector<Item> &items,
                               long failWriteAt = 0) {
-  WriteResult r;
+  std::vector<int> accepted;
   Stream s;
   s.failAt = failWriteAt;
-  void *context = plugin().InitSerializer(nullptr, writeStream, &s, tags.data());
-  if (context) {
-    r.opened = true;
-    for (const Item &item : items) {
-      ItemValue key = toItemValue(item.key), value = toItemValue(item.value);
-      r.accepted.push_back(plugin().SerializeItem(context, &key, &value));
-    }
-    r.freed = plugin().FreeSerializer(context);
+  // An empty tag list stands for no tags at all.
+  void *context =
+      plugin().InitSerializer(nullptr, writeStream, &s, tags.empty() ? nullptr : tags.data());
+  for (size_t i = 0; context && i < items.size(); i++) {
+    ItemValue key = toItemValue(items[i].key), value = toItemValue(items[i].value);
+    accepted.push_back(plugin().SerializeItem(context, &key, &value));
   }
-  r.text = s.data;
-  r.writes = s.writes;
-  return r;
+  int freed = context ? plugin().FreeSerializer(context) : -1;
+  return {context != nullptr, accepted, freed, s.data, s.writes};
 }
 
 // What a reading loop saw: `ok` is false after a failure, `doneSeen` tells
@@ -305,29 +264,22 @@ inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stre
                                   size_t keep = SIZE_MAX) {
   ReadResult r;
   void *context = plugin().InitSerializer(readStream, nullptr, stream, tags.data());
-  if (!context)
-    return r;
-  r.opened = true;
-  for (;; r.count++) {
+  r.opened = context != nullptr;
+  for (int done = 0; context; r.count++) {
     ItemValue key = {-1, nullptr, 0}, value = {-1, nullptr, 0};
-    int done = 0;
-    if (!plugin().DeserializeItem(context, &key, &value, &done)) {
-      r.ok = false;
+    r.ok = plugin().DeserializeItem(context, &key, &value, &done) != 0;
+    r.doneSeen = r.ok && done;
+    if (!r.ok)
       plugin().DeserializeItem(context, &key, &value, &done);
+    if (!r.ok || done)
       break;
-    }
-    if (done) {
-      r.doneSeen = true;
-      break;
-    }
-    Item item;
-    item.value = fromItemValue(value, false, &r.bad);
+    Item item = {Val(), fromItemValue(value, false, &r.bad)};
     if (!(value.type == ITEM_TABLE && value.length == 0))
       item.key = fromItemValue(key, true, &r.bad);
     if (r.items.size() < keep)
       r.items.push_back(item);
   }
-  r.freed = plugin().FreeSerializer(context);
+  r.freed = context ? plugin().FreeSerializer(context) : -1;
   return r;
 }
 
