@@ -115,23 +115,6 @@ TEST_F(DuplicateAttributes, RefusedWithTheElementsPathAndTheOldFileKept) {
 
 using Options = LuaTest;
 
-TEST_F(Options, StringsComeBackInTheHostsEncodingWhateverTheXmlsEncoding) {
-  for (int host_encoding : {ENCODING_UTF8, ENCODING_ISO_8859_1}) {
-    velloran::setHostEncoding(host_encoding);
-    lua(std::string("local e = ") + (host_encoding == ENCODING_UTF8 ? "'\\195\\169'" : "'\\233'") +
-        R"(
-      local t = {s = "caf" .. e, list = {e .. e}}
-      for _, o in ipairs{{}, {encoding = "utf-8"}, {encoding = "iso-8859-1"}} do
-        local text = velloran.SerializeTable(t, o)
-        for _, back in ipairs{velloran.DeserializeTable(text, o), velloran.DeserializeTable(text)} do
-          eq(back.s, t.s, o.encoding) eq(back.list[1], e .. e)
-        end
-      end
-    )");
-  }
-  velloran::setHostEncoding(ENCODING_UTF8);
-}
-
 // Item names keep their case in EveryValueTypeSurvivesTheItemsFormat.
 TEST_F(Options, NamesKeepTheirCaseUnlessFoldingIsAsked) {
   lua(R"(
