@@ -7,6 +7,8 @@
 // every collector cycle after the first skip ones; returns how often f ran.
 // (A cycle ends every few allocations here; a larger step multiplier
 // overflows Lua 5.1's C stack when a finalizer collects.)
+// everyCycle(setup, f, body): meanwhile for skip = 0, 1, ... until body ends
+// before f runs, and that skip; setup() makes the state f and body share.
 static const char *const MEANWHILE = R"lua(
 function meanwhile(f, body, skip)
   local armed, inside, cycles, ran = true, false, 0, 0
@@ -33,6 +35,14 @@ function meanwhile(f, body, skip)
   collectgarbage()
   assert(ok, err)
   return ran
+end
+function everyCycle(setup, f, body)
+  for skip = 0, 100000 do
+    local state = setup()
+    if meanwhile(function() f(state) end, function() body(state) end, skip) == 0 then
+      return skip
+    end
+  end
 end
 )lua";
 

@@ -14,32 +14,24 @@ TEST_F(Names, AsciiNamesAreAcceptedExactlyWhenExpatReadsThem) {
       local p = xml.CreateParser({startelement = function(_, n, attrs)
         if n == name and next(attrs) == nil then elements = elements + 1 end
       end})
-      local ok = p:Parse("<" .. name .. "/>") == 1 and p:Parse() == 1
-      return ok and elements == 1
+      return p:Parse("<" .. name .. "/>") == 1 and p:Parse() == 1 and elements == 1
     end
-    local function writerTakes(name)
-      return (pcall(velloran.SerializeTable, {[0] = {name = name}}, {format = "indexed"}))
-    end
-    local chars = {}
-    for c = 1, 127 do chars[#chars + 1] = string.char(c) end
-    local checked, accepted = 0, 0
+    local accepted = 0
     local function check(name)
       local want = expatReads(name)
-      if writerTakes(name) ~= want then
-        error(string.format("name %q: writer %s, Expat %s", name, tostring(not want), tostring(want)))
-      end
-      checked = checked + 1
+      local takes = pcall(velloran.SerializeTable, {[0] = {name = name}}, {format = "indexed"})
+      eq(takes, want, ("writer taking name %q"):format(name))
       if want then accepted = accepted + 1 end
     end
-    for _, a in ipairs(chars) do
-      check(a)
-      for _, b in ipairs(chars) do check(a .. b) end
+    for a = 1, 127 do
+      check(string.char(a))
+      for b = 1, 127 do check(string.char(a, b)) end
     end
     -- longer names and names with bytes beyond ASCII (decided by Expat)
     for _, name in ipairs{"a.b-c_d:e9", "-a", ".a", "9a", "ab#", "café", "é", "名前", "a\226\128\139b"} do
       check(name)
     end
-    assert(checked > 16000 and accepted > 3000, checked .. " " .. accepted)
+    assert(accepted > 3000, accepted .. " names accepted")
   )");
 }
 

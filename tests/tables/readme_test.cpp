@@ -1,68 +1,34 @@
 // The Lua examples of README.md run as shown and print what their
 // "--> " comments say.
-#include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
-
 #include "tests/lua_test.h"
 
 namespace {
 
-std::vector<std::string> luaBlocks() {
-  std::ifstream file(std::string(SOURCE_DIR) + "/README.md");
-  std::stringstream text;
-  text << file.rdbuf();
-  std::string readme = text.str();
-  std::vector<std::string> blocks;
-  const std::string open = "```lua\n", close = "```";
-  for (size_t at = readme.find(open); at != std::string::npos; at = readme.find(open, at)) {
-    size_t start = at + open.size();
-    size_t end = readme.find(close, start);
-    if (end == std::string::npos)
-      break;
-    blocks.push_back(readme.substr(start, end - start));
-    at = end + close.size();
-  }
-  return blocks;
-}
-
-const char *const CHECK_PRINTS = R"lua(
-local block = README_BLOCK
-local printed = {}
-print = function(...)
-  local parts = {}
-  for i = 1, select("#", ...) do parts[#parts + 1] = tostring((select(i, ...))) end
-  printed[#printed + 1] = table.concat(parts, " ")
-end
-assert(loadstring(block, "=README"))()
-local expected = {}
-for line in block:gmatch("[^\n]+") do
-  local shown = line:match("%-%->%s*(.-)%s*$")
-  if shown then expected[#expected + 1] = shown end
-end
-local function squeeze(s) return (s:gsub("%s+", " "):gsub("^ ", ""):gsub(" $", "")) end
-assert(#printed == #expected, #printed .. " lines printed, " .. #expected .. " shown")
-for i = 1, #expected do
-  assert(squeeze(printed[i]) == squeeze(expected[i]),
-         "printed '" .. printed[i] .. "', README shows '" .. expected[i] .. "'")
-end
-)lua";
-
 using Readme = LuaTest;
 
 TEST_F(Readme, LuaExamplesRunAsShown) {
-  std::vector<std::string> blocks = luaBlocks();
-  ASSERT_GE(blocks.size(), 3u) << "README.md holds the script API examples";
-  for (const std::string &block : blocks) {
-    velloran::Host fresh(PLUGIN_PATH);
-    ASSERT_TRUE(fresh.ok()) << fresh.error();
-    lua_State *L = fresh.state();
-    lua_pushlstring(L, block.data(), block.size());
-    lua_setglobal(L, "README_BLOCK");
-    std::string message;
-    EXPECT_TRUE(fresh.run(CHECK_PRINTS, &message)) << message << "\nin:\n" << block;
-  }
+  lua("readme = '" SOURCE_DIR "/README.md'");
+  lua(R"lua(
+    local function squeeze(s) return (s:gsub("%s+", " "):gsub("^ ", ""):gsub(" $", "")) end
+    local file = assert(io.open(readme, "rb"))
+    local blocks = 0
+    for block in file:read("*a"):gmatch("```lua\n(.-)```") do
+      blocks = blocks + 1
+      -- each block runs with globals of its own and a print that records
+      local printed = {}
+      local env = setmetatable({print = function(...)
+        local parts = {}
+        for i = 1, select("#", ...) do parts[i] = tostring((select(i, ...))) end
+        printed[#printed + 1] = squeeze(table.concat(parts, " "))
+      end}, {__index = _G})
+      setfenv(assert(loadstring(block, "=README")), env)()
+      local shown = {}
+      for line in block:gmatch("%-%->([^\n]*)") do shown[#shown + 1] = squeeze(line) end
+      eq(table.concat(printed, "\n"), table.concat(shown, "\n"), "printed lines of\n" .. block)
+    end
+    file:close()
+    assert(blocks >= 3, "README.md holds the script API examples")
+  )lua");
 }
 
 } // namespace
