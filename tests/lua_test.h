@@ -42,11 +42,10 @@ function show(v)
   local keys = {}
   for k in pairs(v) do keys[#keys + 1] = k end
   table.sort(keys, function(a, b) return type(a) == type(b) and a < b or type(a) < type(b) end)
-  local parts = {}
-  for _, k in ipairs(keys) do
-    parts[#parts + 1] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
+  for i, k in ipairs(keys) do
+    keys[i] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
   end
-  return "{" .. table.concat(parts, ",") .. "}"
+  return "{" .. table.concat(keys, ",") .. "}"
 end
 
 function eventRecorder(keys)

@@ -24,59 +24,55 @@ bool convert(iconv_t cd, const std::string &in, std::string *out) {
   return true;
 }
 
-// Every character of U+00A0..U+FFFD that iconv converts to the encoding and
-// back unchanged, as UTF-8 and as the encoding; every 64th of them also in
-// sample (UTF-8, encoded), for an attribute value (Expat scans an
-// unfinished start tag again with every piece).
-struct Text {
-  std::string utf8, encoded, sampleUtf8, sampleEncoded;
-};
-void encodableText(const char *encoding, Text *text) {
+// A document in the encoding that holds every character of U+00A0..U+FFFD
+// iconv converts to it and back unchanged, and what it must read as:
+// "attribute|text" in UTF-8. Every 64th character is also in the attribute
+// value (Expat scans an unfinished start tag again with every piece).
+void encodableDocument(const char *encoding, std::string *doc, std::string *utf8) {
   iconv_t code = iconv_open("UTF-8", "WCHAR_T"), to = iconv_open(encoding, "UTF-8"),
           back = iconv_open("UTF-8", encoding);
   ASSERT_NE(to, reinterpret_cast<iconv_t>(-1));
+  std::string text, encoded, sample, sampleEncoded;
   for (wchar_t c = 0xA0; c < 0xFFFE; c++) {
-    std::string utf8, encoded, again;
-    if (!convert(code, std::string(reinterpret_cast<char *>(&c), sizeof c), &utf8) ||
-        !convert(to, utf8, &encoded) || !convert(back, encoded, &again) || again != utf8)
+    std::string one, oneEncoded, again;
+    if (!convert(code, std::string(reinterpret_cast<char *>(&c), sizeof c), &one) ||
+        !convert(to, one, &oneEncoded) || !convert(back, oneEncoded, &again) || again != one)
       continue;
-    text->utf8 += utf8;
-    text->encoded += encoded;
-    if (text->utf8.size() % 64 < utf8.size()) {
-      text->sampleUtf8 += utf8;
-      text->sampleEncoded += encoded;
+    text += one;
+    encoded += oneEncoded;
+    if (text.size() % 64 < one.size()) {
+      sample += one;
+      sampleEncoded += oneEncoded;
     }
   }
   for (iconv_t cd : {code, to, back})
     iconv_close(cd);
+  *doc = std::string("<?xml version=\"1.0\" encoding=\"") + encoding + "\"?><d a=\"" +
+         sampleEncoded + "\">" + encoded + "</d>";
+  *utf8 = sample + "|" + text;
 }
 
 TEST_F(Encodings, MultiByteDocumentsGiveBackTheirUtf8) {
+  lua_State *L = host.state();
   for (const char *name : {"Shift_JIS", "CP932", "EUC-JP", "EUC-KR", "CP949", "BIG5", "GBK",
                            "CP936", "EUC-TW", "sjis"}) {
-    Text text;
-    encodableText(name, &text);
-    ASSERT_GT(text.encoded.size(), 10000u) << name;
-    const std::pair<const char *, std::string> globals[] = {{"name", name},
-                                                            {"text", text.encoded},
-                                                            {"utf8", text.utf8},
-                                                            {"sample", text.sampleEncoded},
-                                                            {"sampleUtf8", text.sampleUtf8}};
-    for (const auto &global : globals) {
-      lua_pushlstring(host.state(), global.second.data(), global.second.size());
-      lua_setglobal(host.state(), global.first);
-    }
+    SCOPED_TRACE(name);
+    std::string doc, utf8;
+    encodableDocument(name, &doc, &utf8);
+    ASSERT_GT(utf8.size(), 20000u);
+    lua_pushlstring(L, doc.data(), doc.size());
+    lua_setglobal(L, "doc");
+    lua_pushlstring(L, utf8.data(), utf8.size());
+    lua_setglobal(L, "utf8");
     lua(R"lua(
       local got, attribute = {}
       local p = xml.CreateParser({characterdata = function(p, t) got[#got + 1] = t end,
         startelement = function(p, n, a) attribute = a.a end})
-      local doc = '<?xml version="1.0" encoding="' .. name .. '"?><d a="' .. sample .. '">' ..
-                  text .. '</d>'
       for at = 1, #doc, 5 do
-        eq(p:Parse(doc:sub(at, at + 4)), 1, name .. " " .. tostring(p:GetError()))
+        eq(p:Parse(doc:sub(at, at + 4)), 1, p:GetError())
       end
-      eq(p:Parse(), 1, name .. " " .. tostring(p:GetError()))
-      assert(table.concat(got) == utf8 and attribute == sampleUtf8, name .. ": the text differs")
+      eq(p:Parse(), 1, p:GetError())
+      assert(attribute .. "|" .. table.concat(got) == utf8, "the text differs")
     )lua");
   }
 }

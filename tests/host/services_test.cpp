@@ -130,17 +130,17 @@ TEST(Unicode, DecodesEncodesValidatesAndMaps) {
     EXPECT_EQ(decode(buffer, &position), code == 0xD800 ? 0xFFFD : code) << "surrogates as U+FFFD";
     EXPECT_EQ(position, size);
   }
-  // A bad sequence gives U+FFFD and skips one byte.
-  for (const char *bad :
-       {"\xc0\x80", "\xe0\x80\xaf", "\xed\xa0\x80", "\xf4\x90\x80\x80", "\x80", "\xe2\x82"}) {
+  auto valid = service<IsValidUTF8Func>(HOST_UNICODE_SERVICES, UNICODE_IS_VALID_UTF8);
+  EXPECT_NE(valid("plain \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), 0);
+  // A bad sequence decodes as U+FFFD, one byte long, and makes a text invalid.
+  for (const char *bad : {"\xc0\x80", "\xe0\x80\xaf", "\xed\xa0\x80", "\xed\xbf\xbf",
+                          "\xf4\x90\x80\x80", "\xf5\x80\x80\x80", "\x80", "\xe2\x82"}) {
     int32_t position = 0;
     EXPECT_EQ(decode(bad, &position), 0xFFFDu) << bad;
     EXPECT_EQ(position, 1) << bad;
+    EXPECT_EQ(valid(("a" + std::string(bad) + "z").c_str()), 0) << bad;
+    EXPECT_EQ(valid(("a" + std::string(bad)).c_str()), 0) << bad;
   }
-  auto valid = service<IsValidUTF8Func>(HOST_UNICODE_SERVICES, UNICODE_IS_VALID_UTF8);
-  EXPECT_NE(valid("plain \xc3\xa9\xe2\x82\xac\xf0\x9f\x98\x80"), 0);
-  for (const char *bad : {"a\xc0\xafz", "\xed\xbf\xbf", "\xf5\x80\x80\x80", "ab\xe2\x82"})
-    EXPECT_EQ(valid(bad), 0) << bad;
   auto map = service<MapCharFunc>(HOST_UNICODE_SERVICES, UNICODE_MAP_CHAR);
   const uint32_t pairs[][2] = {{'A', 'a'}, {0xD7, 0xD7}, {0x178, 0xFF}, {0x10400, 0x10428}};
   for (const auto &p : pairs)
