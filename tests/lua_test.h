@@ -90,10 +90,6 @@ template <void (*failAfter)(long)> int luaFailAfter(lua_State *L) {
   failAfter(static_cast<long>(luaL_checknumber(L, 1)));
   return 0;
 }
-inline int luaLiveBlocks(lua_State *L) {
-  lua_pushnumber(L, static_cast<lua_Number>(velloran::memoryStats().blocks));
-  return 1;
-}
 
 class LuaTest : public ::testing::Test {
 protected:
@@ -103,7 +99,10 @@ protected:
     ASSERT_TRUE(host.ok()) << host.error();
     lua_register(host.state(), "failMalloc", luaFailAfter<velloran::failMallocAfter>);
     lua_register(host.state(), "failAllocMem", luaFailAfter<velloran::failAllocMemAfter>);
-    lua_register(host.state(), "liveBlocks", luaLiveBlocks);
+    lua_register(host.state(), "liveBlocks", [](lua_State *L) {
+      lua_pushnumber(L, static_cast<lua_Number>(velloran::memoryStats().blocks));
+      return 1;
+    });
     std::string message;
     ASSERT_TRUE(host.run(LUA_PRELUDE, &message, "=prelude")) << message;
   }

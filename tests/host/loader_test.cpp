@@ -23,8 +23,7 @@ TEST(Loader, LoadsTheRealPluginOnce) {
   ASSERT_NE(p, nullptr) << error;
 
   // Another spelling of the same file is the same plugin: InitPlugin ran once.
-  std::string other = std::string(BINARY_DIR) + "/./" + "xml.vlp";
-  EXPECT_EQ(velloran::loadPlugin(other.c_str(), &error), p);
+  EXPECT_EQ(velloran::loadPlugin(BINARY_DIR "/./xml.vlp", &error), p);
   EXPECT_STREQ(velloran::commandHelp(p, "parser:Stop"), "ok=parser:Stop() -- stop the parser");
   for (const char *name : {"parser:__gc", "xml:CreateParser", "parser.Parse", "xml.", "parser:"})
     EXPECT_EQ(velloran::commandHelp(p, name), nullptr) << name;

@@ -86,14 +86,12 @@ TEST(Encodings, ConvertWithinTheGivenLengthOrGiveNull) {
 
 // Decodes with the given capacity; "<fail>" when the decoder refuses.
 std::string decode64(const std::string &text, int32_t capacity = 64) {
-  unsigned char out[80];
-  memset(out, 0xEE, sizeof out);
+  std::string out(80, '\xEE');
   int32_t length = capacity;
   int ok = service<Base64DecodeFunc>(HOST_CODEC_SERVICES, CODEC_BASE64_DECODE)(
-      text.data(), static_cast<int32_t>(text.size()), out, &length, nullptr);
-  for (size_t i = capacity; i < sizeof out; i++)
-    EXPECT_EQ(out[i], 0xEE) << "wrote past the capacity at " << i;
-  return ok ? std::string(reinterpret_cast<char *>(out), length) : "<fail>";
+      text.data(), static_cast<int32_t>(text.size()), &out[0], &length, nullptr);
+  EXPECT_EQ(out.substr(capacity), std::string(80 - capacity, '\xEE')) << "wrote past the capacity";
+  return ok ? out.substr(0, length) : "<fail>";
 }
 
 // The encoder's text and round trips of binary values are checked by the
