@@ -78,16 +78,14 @@ TEST_F(Encodings, MultiByteDocumentsGiveBackTheirUtf8) {
 
 TEST_F(Encodings, WhatExpatCannotTakeIsAnUnknownEncoding) {
   lua(R"lua(
-    local function refused(name, doc, set)
-      local p = xml.CreateParser({})
-      if set then p:SetEncoding(name) end
-      eq(p:Parse(doc), 0, name) eq(p:GetError(), "unknown encoding", name)
-    end
     for _, name in ipairs{"ISO-2022-JP", "ISO-2022-KR", "UTF-7", "GB18030", "no-such-thing",
                           "CP1251//IGNORE", "UCS-2", "UTF8"} do
-      refused(name, '<d/>', true)
+      local p = xml.CreateParser({})
+      p:SetEncoding(name)
+      eq(p:Parse('<d/>'), 0, name) eq(p:GetError(), "unknown encoding", name)
       if not name:find("/") then -- (no encoding name of a declaration)
-        refused(name, '<?xml version="1.0" encoding="' .. name .. '"?><d/>')
+        eq(parseAll({}, '<?xml version="1.0" encoding="' .. name .. '"?><d/>'), 0, name)
+        eq(main:GetError(), "unknown encoding", name)
       end
     end
   )lua");
@@ -131,7 +129,6 @@ TEST_F(Encodings, RunningOutOfMemoryWhileBuildingAMapLeaksNothing) {
     eq(p:Parse(), 1)
     p:Free()
     eq(liveBlocks(), before)
-    local failures = 0
     for n = 1, 1000 do
       failAllocMem(n)
       local p, result = parse()
@@ -139,11 +136,9 @@ TEST_F(Encodings, RunningOutOfMemoryWhileBuildingAMapLeaksNothing) {
       p:Free()
       closePlugin()
       eq(liveBlocks(), before, "blocks after failure " .. n)
-      if result == true then break end
+      if result == true then assert(n > 3, "too few allocations failed") break end
       eq(result, "out of memory")
-      failures = failures + 1
     end
-    assert(failures >= 3, failures)
   )lua");
 }
 
