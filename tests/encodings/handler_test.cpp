@@ -52,17 +52,16 @@ void encodableDocument(const char *encoding, std::string *doc, std::string *utf8
 }
 
 TEST_F(Encodings, MultiByteDocumentsGiveBackTheirUtf8) {
-  lua_State *L = host.state();
   for (const char *name : {"Shift_JIS", "CP932", "EUC-JP", "EUC-KR", "CP949", "BIG5", "GBK",
                            "CP936", "EUC-TW", "sjis"}) {
     SCOPED_TRACE(name);
     std::string doc, utf8;
     encodableDocument(name, &doc, &utf8);
     ASSERT_GT(utf8.size(), 20000u);
-    lua_pushlstring(L, doc.data(), doc.size());
-    lua_setglobal(L, "doc");
-    lua_pushlstring(L, utf8.data(), utf8.size());
-    lua_setglobal(L, "utf8");
+    lua_pushlstring(host.state(), doc.data(), doc.size());
+    lua_setglobal(host.state(), "doc");
+    lua_pushlstring(host.state(), utf8.data(), utf8.size());
+    lua_setglobal(host.state(), "utf8");
     lua(R"lua(
       local got, attribute = {}
       local p = xml.CreateParser({characterdata = function(p, t) got[#got + 1] = t end,

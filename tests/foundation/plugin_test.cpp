@@ -58,10 +58,9 @@ TEST(InitPlugin, RegistersMessagesOnlyWithAServicesTable) {
 }
 
 TEST(Libraries, IndexesBeyondTheTwoLibrariesHaveNoTables) {
-  auto select = entry<SetCurrentLibraryFunc>("SetCurrentLibrary");
   EXPECT_EQ(2, entry<GetLibraryCountFunc>("GetLibraryCount")());
   for (int index : {-1, 2}) {
-    select(index);
+    entry<SetCurrentLibraryFunc>("SetCurrentLibrary")(index);
     EXPECT_EQ(entry<GetBaseTableFunc>("GetBaseTable")(), nullptr);
     EXPECT_EQ(entry<GetCommandsFunc>("GetCommands")(), nullptr);
     EXPECT_EQ(entry<GetHelpStringsFunc>("GetHelpStrings")(), nullptr);

@@ -20,7 +20,7 @@ void freeMem(void *block) {
   service<FreeMemFunc>(HOST_RUNTIME_SERVICES, RUNTIME_FREE_MEM)(block);
 }
 
-TEST(Memory, CountsTaggedBlocksBytesAndPeak) {
+TEST(Memory, CountsTaggedBlocksAndFailsTheChosenCallOnce) {
   velloran::MemoryStats before = velloran::memoryStats();
   velloran::resetMemoryPeak();
   char tag[] = "element";
@@ -40,9 +40,7 @@ TEST(Memory, CountsTaggedBlocksBytesAndPeak) {
   EXPECT_EQ(s.blocks, before.blocks);
   EXPECT_EQ(s.tags.count("element"), 0u) << "a tag without live blocks is not listed";
   EXPECT_EQ(allocMem(SIZE_MAX - 4, 0, "huge"), nullptr) << "size overflow must fail";
-}
-
-TEST(Memory, FailsTheChosenCallOnce) {
+  // The fault controls fail the chosen call only.
   velloran::failAllocMemAfter(2);
   void *first = allocMem(8, 0, "t"), *second = allocMem(8, 0, "t"), *third = allocMem(8, 0, "t");
   EXPECT_TRUE(first && !second && third);
