@@ -41,15 +41,11 @@ function show(v)
   if t ~= "table" then return tostring(v) end
   local keys = {}
   for k in pairs(v) do keys[#keys + 1] = k end
-  table.sort(keys, function(a, b)
-    if type(a) ~= type(b) then return type(a) < type(b) end
-    return a < b
-  end)
-  local parts = {}
-  for _, k in ipairs(keys) do
-    parts[#parts + 1] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
+  table.sort(keys, function(a, b) return type(a) == type(b) and a < b or type(a) < type(b) end)
+  for i, k in ipairs(keys) do
+    keys[i] = (type(k) == "string" and k or "[" .. tostring(k) .. "]") .. "=" .. show(v[k])
   end
-  return "{" .. table.concat(parts, ",") .. "}"
+  return "{" .. table.concat(keys, ",") .. "}"
 end
 
 function eventRecorder(keys)
@@ -85,23 +81,14 @@ function roundTrip(t, options)
   return velloran.DeserializeTable(xmltext, options), xmltext
 end
 function eq(a, b, what)
-  if a ~= b then
-    error((what or "value") .. ": expected " .. tostring(b) .. ", got " .. tostring(a), 2)
-  end
+  if a ~= b then error((what or "value") .. ": expected " .. tostring(b) .. ", got " .. tostring(a), 2) end
 end
 )lua";
 
-inline int luaFailMalloc(lua_State *L) {
-  velloran::failMallocAfter(static_cast<long>(luaL_checknumber(L, 1)));
+// failMalloc(n) and failAllocMem(n) for scripts.
+template <void (*failAfter)(long)> int luaFailAfter(lua_State *L) {
+  failAfter(static_cast<long>(luaL_checknumber(L, 1)));
   return 0;
-}
-inline int luaFailAllocMem(lua_State *L) {
-  velloran::failAllocMemAfter(static_cast<long>(luaL_checknumber(L, 1)));
-  return 0;
-}
-inline int luaLiveBlocks(lua_State *L) {
-  lua_pushnumber(L, static_cast<lua_Number>(velloran::memoryStats().blocks));
-  return 1;
 }
 
 class LuaTest : public ::testing::Test {
@@ -110,9 +97,12 @@ protected:
 
   void SetUp() override {
     ASSERT_TRUE(host.ok()) << host.error();
-    lua_register(host.state(), "failMalloc", luaFailMalloc);
-    lua_register(host.state(), "failAllocMem", luaFailAllocMem);
-    lua_register(host.state(), "liveBlocks", luaLiveBlocks);
+    lua_register(host.state(), "failMalloc", luaFailAfter<velloran::failMallocAfter>);
+    lua_register(host.state(), "failAllocMem", luaFailAfter<velloran::failAllocMemAfter>);
+    lua_register(host.state(), "liveBlocks", [](lua_State *L) {
+      lua_pushnumber(L, static_cast<lua_Number>(velloran::memoryStats().blocks));
+      return 1;
+    });
     std::string message;
     ASSERT_TRUE(host.run(LUA_PRELUDE, &message, "=prelude")) << message;
   }

@@ -18,8 +18,7 @@ inline CommandResult runCommand(const std::string &command) {
   if (!pipe)
     return result;
   char buffer[4096];
-  size_t n;
-  while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0)
+  for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
     result.output.append(buffer, n);
   int status = pclose(pipe);
   result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;

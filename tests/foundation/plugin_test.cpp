@@ -22,18 +22,11 @@ template <typename F> F entry(const char *name) {
   return reinterpret_cast<F>(header()->resolveEntry(name));
 }
 
-int registeredCount;
-int countRegisterError(const char *) {
-  return FIRST_ERROR_ID + registeredCount++;
-}
-
 TEST(PluginHeader, HasMagicBigEndianVersionAndResolverAtSixteen) {
   ASSERT_NE(header(), nullptr) << dlerror();
   const unsigned char *bytes = reinterpret_cast<const unsigned char *>(header());
   EXPECT_EQ(0, memcmp(bytes, "VELLORAN\0\0\0\1", 12));
-  void *resolver;
-  memcpy(&resolver, bytes + 16, sizeof resolver);
-  EXPECT_EQ(resolver, reinterpret_cast<void *>(header()->resolveEntry));
+  EXPECT_EQ(0, memcmp(bytes + 16, &header()->resolveEntry, sizeof(void *)));
 }
 
 TEST(Resolver, FindsEveryEntryPointByExactNameOnly) {
@@ -46,42 +39,40 @@ TEST(Resolver, FindsEveryEntryPointByExactNameOnly) {
     EXPECT_EQ(header()->resolveEntry(wrong), nullptr) << wrong;
 }
 
+int registeredCount;
+
 TEST(InitPlugin, RegistersMessagesOnlyWithAServicesTable) {
   auto init = entry<InitPluginFunc>("InitPlugin");
   PluginInfo info;
-  registeredCount = 0;
   EXPECT_EQ(1, init(&info, nullptr));
   EXPECT_EQ(registeredCount, 0);
-  HostFunction runtime[RUNTIME_SERVICES_SLOTS] = {};
-  runtime[RUNTIME_REGISTER_ERROR] = reinterpret_cast<HostFunction>(countRegisterError);
-  HostFunction empty[SCRIPT_SERVICES_SLOTS] = {};
+  // One table of empty slots, wide enough for any, serves every kind.
+  HostFunction slots[SCRIPT_SERVICES_SLOTS] = {};
+  slots[RUNTIME_REGISTER_ERROR] = reinterpret_cast<HostFunction>(
+      +[](const char *) { return FIRST_ERROR_ID + registeredCount++; });
   HostServices services = {};
-  for (auto &slot : services.slot)
-    slot = empty;
-  services.slot[HOST_RUNTIME_SERVICES] = runtime;
+  for (auto &table : services.slot)
+    table = slots;
   EXPECT_EQ(1, init(&info, &services));
   EXPECT_GT(registeredCount, 0);
 }
 
 TEST(Libraries, IndexesBeyondTheTwoLibrariesHaveNoTables) {
-  auto select = entry<SetCurrentLibraryFunc>("SetCurrentLibrary");
   EXPECT_EQ(2, entry<GetLibraryCountFunc>("GetLibraryCount")());
   for (int index : {-1, 2}) {
-    select(index);
+    entry<SetCurrentLibraryFunc>("SetCurrentLibrary")(index);
     EXPECT_EQ(entry<GetBaseTableFunc>("GetBaseTable")(), nullptr);
     EXPECT_EQ(entry<GetCommandsFunc>("GetCommands")(), nullptr);
     EXPECT_EQ(entry<GetHelpStringsFunc>("GetHelpStrings")(), nullptr);
     EXPECT_EQ(entry<GetConstantsFunc>("GetConstants")(), nullptr);
   }
-  select(0);
 }
 
 TEST(Symbols, PluginImportsNothingFromTheScriptEngine) {
   std::string undefined = runCommand("nm -D --undefined-only '" PLUGIN_PATH "'").output;
   ASSERT_NE(undefined.find("strcmp"), std::string::npos) << "nm gave no symbol list:\n"
                                                          << undefined;
-  EXPECT_EQ(undefined.find(" lua_"), std::string::npos) << undefined;
-  EXPECT_EQ(undefined.find(" luaL_"), std::string::npos) << undefined;
+  EXPECT_EQ(undefined.find(" lua"), std::string::npos) << undefined;
   std::string exported = runCommand("nm -D --defined-only '" PLUGIN_PATH "'").output;
   EXPECT_NE(exported.find(" PluginHeader"), std::string::npos) << exported;
   EXPECT_EQ(exported.find("InitPlugin"), std::string::npos) << exported;

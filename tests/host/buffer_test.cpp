@@ -27,9 +27,7 @@ TEST(Buffer, PiecesAcrossTheBufferGiveTheWholeText) {
     at += n;
   }
   luaL_pushresult(&buffer);
-  size_t length;
-  const char *result = lua_tolstring(L, -1, &length);
-  EXPECT_EQ(text.substr(0, at), std::string(result, length));
+  EXPECT_EQ(text.substr(0, at), lua_tostring(L, -1));
   EXPECT_EQ(1, lua_gettop(L));
   lua_close(L);
 }

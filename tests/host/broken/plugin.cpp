@@ -16,22 +16,16 @@ int initPlugin(PluginInfo *, const HostServices *) {
 }
 void nothing() {}
 
-/* Every entry point resolves (InitPlugin to the one above, the rest to a
-   stub the loader never calls), except DeserializeItem when it is the fault. */
-#define ENTRY_NAME(name) #name,
-const char *const entryNames[] = {PLUGIN_ENTRY_POINTS(ENTRY_NAME) nullptr};
-#undef ENTRY_NAME
-
+// The loader asks only for the entry points it knows: InitPlugin resolves to
+// the one above, the rest to a stub it never calls, except DeserializeItem
+// when that is the fault.
 void *resolve(const char *name) {
 #ifdef BROKEN_MISSING_ENTRY
   if (strcmp(name, "DeserializeItem") == 0)
     return nullptr;
 #endif
-  for (const char *const *e = entryNames; *e; e++)
-    if (strcmp(*e, name) == 0)
-      return strcmp(name, "InitPlugin") == 0 ? reinterpret_cast<void *>(initPlugin)
-                                             : reinterpret_cast<void *>(nothing);
-  return nullptr;
+  return strcmp(name, "InitPlugin") == 0 ? reinterpret_cast<void *>(initPlugin)
+                                         : reinterpret_cast<void *>(nothing);
 }
 
 } // namespace
