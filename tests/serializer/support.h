@@ -259,7 +259,7 @@ struct ReadResult {
 };
 
 // Reads until done or failure. After a failure the reader is asked once
-// more, which must not crash.
+// more, and must fail again.
 inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stream,
                                   size_t keep = SIZE_MAX) {
   ReadResult r;
@@ -269,8 +269,8 @@ inline ReadResult readStreamItems(const std::vector<TagItem> &tags, Stream *stre
     ItemValue key = {-1, nullptr, 0}, value = {-1, nullptr, 0};
     r.ok = plugin().DeserializeItem(context, &key, &value, &done) != 0;
     r.doneSeen = r.ok && done;
-    if (!r.ok)
-      plugin().DeserializeItem(context, &key, &value, &done);
+    if (!r.ok && plugin().DeserializeItem(context, &key, &value, &done))
+      r.bad = "an item after a failure";
     if (!r.ok || done)
       break;
     Item item = {Val(), fromItemValue(value, false, &r.bad)};
