@@ -6,130 +6,88 @@ namespace {
 
 using Methods = LuaTest;
 
-TEST_F(Methods, NewParserPositionErrorAndBase) {
-  lua(R"(
-    local p = xml.CreateParser({})
-    local line, col, pos = p:GetPosition()
-    eq(line, 1) eq(col, 1) eq(pos, 0)
-    local msg, l2, c2, p2 = p:GetError()
-    eq(msg, nil) eq(l2, 1) eq(c2, 1) eq(p2, 0)
-    eq(p:GetBase(), nil)
-    p:SetBase("http://example.org/dir/")
-    eq(p:GetBase(), "http://example.org/dir/")
-  )");
-}
-
-TEST_F(Methods, FinishingAndFinishedStates) {
-  lua(R"(
-    local calls = 0
-    local p = xml.CreateParser({characterdata = function() calls = calls + 1 end})
-    eq(p:Parse("<a>x</a>", "ignored", 42), 1)
-    eq(p:Parse(), 1)
-    calls = 0
-    eq(p:Parse("<b>y</b>"), 0, "text after the end")
-    eq(calls, 0)
-    eq(p:GetError(), nil, "a finished parser keeps its earlier error state")
-    eq(p:Parse(), 0, "final chunk twice")
-    eq(p:GetError(), "parsing finished")
-  )");
-}
-
-TEST_F(Methods, SetEncodingTakesEffect) {
-  lua(R"(
-    local text
-    local p = xml.CreateParser({characterdata = function(self, s) text = s end})
-    p:SetEncoding("ISO-8859-1")
-    eq(p:Parse("<a>\233</a>"), 1)
-    eq(text, "\195\169", "Latin-1 e-acute arrives as UTF-8")
-    expectError("Invalid parser state!", p.SetEncoding, p, "UTF-8")
-    local e = xml.CreateParser({})
-    eq(e:Parse(""), 1, "an empty chunk is a parse step too")
-    expectError("Invalid parser state!", e.SetEncoding, e, "UTF-8")
-  )");
-}
-
-TEST_F(Methods, XmlErrorsAreResultsWithPositions) {
-  lua(R"(
-    local p = xml.CreateParser({})
-    eq(p:Parse("<doc>\n  &undefined;</doc>"), 0)
-    local msg, line, col, pos = p:GetError()
-    eq(msg, "undefined entity")
-    eq(line, 2) eq(col, 3) eq(pos, 9)
-    eq(p:Parse("<more/>"), 0, "Expat keeps its error")
-  )");
-}
-
-// Inside its own callback an object reports where it is, then stops.
-TEST_F(Methods, StopFromACallbackAndBetweenChunks) {
-  lua(R"(
-    local seen = {}
-    local p
+// Rows of steps on one new parser, each {want, method, arguments...}: a
+// table want is every result, E(text) an error holding text, any other want
+// the first result as text. "texts" is the character data delivered since
+// the last look; a row with `stop` stops the parser at its first text.
+static const char *const STEPS = R"(
+  function E(text) return {error = text} end
+  function runSteps(row, r)
+    local texts, p = {}
     p = xml.CreateParser({characterdata = function(self, s)
-      assert(rawequal(self, p))
-      seen[#seen + 1] = table.concat({s, self:GetPosition()}, ",") .. tostring(self:GetError())
-      eq(self:Stop(), 1)
-    end}, nil, 0)
-    eq(p:Parse("<a>one<b/>two</a>"), 0)
-    eq(p:GetError(), "parsing aborted")
-    eq(table.concat(seen, "|"), "one,1,4,4nil")
+      texts[#texts + 1] = s
+      if row.stop then
+        assert(rawequal(self, p))
+        texts[#texts + 1] = table.concat({self:GetPosition()}, ",") .. tostring(self:GetError())
+        eq(self:Stop(), 1)
+      end
+    end}, nil, row.merge)
+    for i, step in ipairs(row) do
+      local want, name, got = step[1], step[2]
+      if name == "texts" then
+        got, texts = table.concat(texts, "|"), {}
+      elseif type(want) == "table" and want.error then
+        got = {error = expectError(want.error, p[name], p, unpack(step, 3)) and want.error}
+      else
+        got = {p[name](p, unpack(step, 3))}
+        if type(want) ~= "table" then got, want = tostring(got[1]), tostring(want) end
+      end
+      if show(got) ~= show(want) then
+        error(("row %d step %d: got %s, want %s"):format(r, i, show(got), show(want)))
+      end
+    end
+  end
+)";
 
-    local q = xml.CreateParser({})
-    eq(q:Stop(), 1)
-    eq(q:Parse("<a/>"), 0)
-    eq(q:GetError(), "parsing finished")
-    eq(q:Stop(), 0)
-  )");
-}
-
-TEST_F(Methods, FreeFinishesThenCloses) {
+TEST_F(Methods, StatesResultsPositionsAndErrors) {
+  lua(STEPS);
   lua(R"(
-    local got = {}
-    local p = xml.CreateParser({characterdata = function(self, s) got[#got + 1] = s end})
-    eq(p:Parse("<a>first"), 1)
-    eq(table.concat(got, "|"), "first", "text cut at the chunk end is delivered")
-    eq(p:Parse(" second"), 1)
-    eq(p:Free(), nil)
-    eq(table.concat(got, "|"), "first| second")
-    p:Free()  -- a second Free does nothing
-
-    -- not well-formed at its end, never parsed: no error from Free
-    local q = xml.CreateParser({})
-    q:Parse("<open>")
-    q:Free()
-    xml.CreateParser({}):Free()
-
-    -- a finished parser is closed without calling anything
-    local calls = 0
-    local r = xml.CreateParser({characterdata = function() calls = calls + 1 end})
-    r:Parse("<a>t</a>") r:Parse()
-    calls = 0
-    r:Free()
-    eq(calls, 0)
-  )");
-}
-
-TEST_F(Methods, PositionsCountAcrossChunks) {
-  lua(R"(
-    local p = xml.CreateParser({})
-    local chunk = string.rep("\n", 1000000)
-    assert(p:Parse("<a>") == 1)
-    for i = 1, 5 do assert(p:Parse(chunk) == 1) end
-    assert(p:Parse("&bad;") == 0)
-    local msg, line, col, pos = p:GetError()
-    eq(line, 5000001) eq(col, 1) eq(pos, 5000004)
+    local lines = string.rep("\n", 1000000)
+    local rows = {
+      {{{1, 1, 0}, "GetPosition"}, {{nil, 1, 1, 0}, "GetError"}, {"nil", "GetBase"},
+       {{}, "SetBase", "http://example.org/dir/"}, {"http://example.org/dir/", "GetBase"}},
+      -- finishing and finished: text after the end is refused, the earlier
+      -- error state kept; a second final chunk is an error
+      {{1, "Parse", "<a>x</a>", "ignored", 42}, {1, "Parse"}, {"x", "texts"},
+       {0, "Parse", "<b>y</b>"}, {"", "texts"}, {"nil", "GetError"},
+       {0, "Parse"}, {"parsing finished", "GetError"}},
+      {{0, "Parse", "<doc>\n  &undefined;</doc>"}, {{"undefined entity", 2, 3, 9}, "GetError"},
+       {0, "Parse", "<more/>"}},
+      {{1, "Parse", "<a>"}, {1, "Parse", lines}, {1, "Parse", lines}, {1, "Parse", lines},
+       {1, "Parse", lines}, {1, "Parse", lines}, {0, "Parse", "&bad;"},
+       {{"undefined entity", 5000001, 1, 5000004}, "GetError"}},
+      -- Latin-1 e-acute arrives as UTF-8; an empty chunk is a parse step too
+      {{{}, "SetEncoding", "ISO-8859-1"}, {1, "Parse", "<a>\233</a>"}, {"\195\169", "texts"},
+       {E"Invalid parser state!", "SetEncoding", "UTF-8"}},
+      {{1, "Parse", ""}, {E"Invalid parser state!", "SetEncoding", "UTF-8"}},
+      -- stopped from its callback, reporting where it is; and between chunks
+      {stop = true, merge = 0, {0, "Parse", "<a>one<b/>two</a>"}, {"parsing aborted", "GetError"},
+       {"one|1,4,4nil", "texts"}},
+      {{1, "Stop"}, {0, "Parse", "<a/>"}, {"parsing finished", "GetError"}, {0, "Stop"}},
+      -- Free finishes (text cut at a chunk end is delivered at once), then
+      -- closes; a second Free does nothing
+      {{1, "Parse", "<a>first"}, {"first", "texts"}, {1, "Parse", " second"}, {{}, "Free"},
+       {" second", "texts"}, {{}, "Free"}, {E"Parser is closed!", "GetPosition"}},
+      -- no error from Free when not well-formed at the end, or never parsed
+      {{1, "Parse", "<open>"}, {{}, "Free"}},
+      {{{}, "Free"}},
+      -- a finished parser is closed without calling anything
+      {{1, "Parse", "<a>t</a>"}, {1, "Parse"}, {"t", "texts"}, {{}, "Free"}, {"", "texts"}},
+    }
+    for r, row in ipairs(rows) do runSteps(row, r) end
   )");
 }
 
 using CreateParser = LuaTest;
 
 TEST_F(CreateParser, MergeArgumentTruncatesTowardZero) {
+  lua(STEPS);
   lua(R"(
     assert(xml.CreateParser({bogus = 1, _nonstrict = 0}))
-    for _, case in ipairs{{nil, 1}, {1, 1}, {-1, 1}, {0, 2}, {0.5, 2}, {1e300, 1}} do
-      local calls = 0
-      local p = xml.CreateParser({characterdata = function() calls = calls + 1 end}, nil, case[1])
-      eq(p:Parse("<a>one&amp;two</a>"), 1)
-      assert(case[2] == 1 and calls == 1 or case[2] == 2 and calls > 1, tostring(case[1]))
+    local merged, split = "one&two", "one|&|two"
+    for r, case in ipairs{{nil, merged}, {1, merged}, {-1, merged}, {0, split}, {0.5, split},
+                          {1e300, merged}} do
+      runSteps({merge = case[1], {1, "Parse", "<a>one&amp;two</a>"}, {case[2], "texts"}}, r)
     end
   )");
 }
