@@ -248,28 +248,4 @@ TEST_F(Events, ExternalEntityResultsAndFailures) {
   )lua");
 }
 
-TEST_F(Events, ChildParserThatCannotBeCreatedFailsTheParseCleanly) {
-  // The n-th allocation of Expat after the start tag fails; one of them is
-  // the child parser's. Every outcome must be clean, and that one must be
-  // the registered error raised once Expat has returned.
-  lua(R"lua(
-    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml">]><a>&e;</a>'
-    local createFailed, called = 0, 0
-    for n = 1, 12 do
-      local p = xml.CreateParser({
-        startelement = function(p, name) if name == "a" then failMalloc(n) end end,
-        externalentityref = function(p, child) called = called + 1; return 1 end })
-      local ok, message = pcall(p.Parse, p, doc)
-      failMalloc(0)
-      if not ok then
-        assert(message:find("XML_ParserCreate failed!", 1, true), message)
-        createFailed = createFailed + 1
-      end
-      p:Free()
-    end
-    assert(createFailed >= 1, "the child parser's allocation was never hit")
-    assert(called >= 1)
-  )lua");
-}
-
 } // namespace

@@ -22,9 +22,6 @@ TEST_F(Dispatch, CallbackErrorComesOutOfParseUnchanged) {
     calls = 0
     expectError("", p.Parse, p, "<d>four</d></r>")
     eq(calls, 1)
-
-    local q = xml.CreateParser({characterdata = function() error("boom") end})
-    expectError("boom", q.Parse, q, "<a>x</a>")
   )");
 }
 
@@ -135,34 +132,6 @@ TEST_F(Lookup, CallbacksChangedDuringParsingTakeEffectAtTheNextEvent) {
     eq(p:Parse("<a>x<b>y</b><c>z<d/></c></a>"), 1)
     eq(table.concat(log, " "),
        "start:a text1:x start:b end2:b start:c text2:z end2:d end2:c end2:a")
-
-    -- the same across Parse calls
-    log = {}
-    cb.startelement = note("start3")
-    local q = xml.CreateParser(cb)
-    eq(q:Parse("<a>"), 1)
-    cb.startelement = 0
-    eq(q:Parse("<b/>"), 1)
-    cb.endelement = note("end4")
-    eq(q:Parse("</a>"), 1)
-    q:Free()
-    eq(table.concat(log, " "), "start3:a end2:b end4:a")
-  )");
-}
-
-TEST_F(Lookup, LookupsHonourTheTablesMetatable) {
-  lua(R"(
-    local asked = {}
-    local cb = setmetatable({endelement = 0}, {
-      __index = function(_, key)
-        asked[#asked + 1] = key
-        if key == "startelement" then return function() end end
-      end})
-    local p = xml.CreateParser(cb)
-    -- "startelement" comes from __index: every start tag asks anew.
-    asked = {}
-    eq(p:Parse("<a><b/></a>"), 1)
-    eq(table.concat(asked, " "), "startelement startelement")
   )");
 }
 
