@@ -8,7 +8,8 @@ namespace {
 
 using Events = LuaTest;
 
-// Rows of {callback keys, document, separator, expected log}.
+// Rows of {callback keys, document, separator, expected log}; external
+// entities are parsed by the child objects with the texts of `entities`.
 TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
   lua(R"lua(
     local subset = '<!ENTITY e "val"><!ENTITY x SYSTEM "e.xml" ><!ENTITY u SYSTEM "u.png" NDATA png>' ..
@@ -82,11 +83,42 @@ elementdecl("y",2,0,nil)
 elementdecl("t",3,0,nil)
 elementdecl("m",3,2,{[0]={name="b",quantifier=0,type=4},[1]={name="c",quantifier=0,type=4}})
 elementdecl("s",6,0,{[0]={name="b",quantifier=0,type=4},[1]={children={[0]={name="c",quantifier=0,type=4},[1]={name="d",quantifier=0,type=4}},quantifier=3,type=5},[2]={name="e",quantifier=1,type=4}})]]},
+      -- external entities through child objects, text merged around them
+      {{"startelement", "endelement", "characterdata", "xmldecl", "externalentityref"},
+       '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml"><!ENTITY f PUBLIC "fp" "f.xml">]><a>ab&e;ef</a>', nil, [[
+startelement("a",{})
+characterdata("ab")
+externalentityref(obj,"B","e.xml",nil)
+child xmldecl(nil,"UTF-8",-1)
+child characterdata("x")
+child startelement("b",{})
+child externalentityref(obj,"B","f.xml","fp")
+child characterdata("deep")
+child endelement("b")
+child characterdata("y")
+characterdata("ef")
+endelement("a")]]},
     }
+    local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep"}
+    local children = {}
     for _, row in ipairs(rows) do
       local cb, log = eventRecorder(row[1])
+      local record = cb.externalentityref
+      cb.externalentityref = record and function(p, child, base, systemId, publicId)
+        record(p, child, base, systemId, publicId)
+        assert(child ~= p and getmetatable(child) == getmetatable(main))
+        children[#children + 1] = child
+        assert(child:Parse(entities[systemId]) == 1 and child:Parse() == 1)
+        return 1
+      end
       expectEqual({parseAll(cb, row[2], row[3])}, {1, 1})
       expectLog(log, row[4])
+    end
+    -- The children were closed on the way back from their callbacks.
+    eq(#children, 2)
+    for _, child in ipairs(children) do
+      expectError("Parser is closed!", child.Parse, child, "<x/>")
+      expectError("Parser is closed!", child.GetError, child)
     end
   )lua");
 }
@@ -167,45 +199,6 @@ TEST_F(Events, NotStandaloneResultDecidesWhetherParsingGoesOn) {
 
     local p = xml.CreateParser({ notstandalone = function() error("refused loudly") end })
     expectError("refused loudly", p.Parse, p, doc)
-  )lua");
-}
-
-TEST_F(Events, ExternalEntitiesAreParsedByChildObjectsWithTextMerged) {
-  lua(R"lua(
-    local texts = { ["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep" }
-    local cb, log = eventRecorder{"startelement", "endelement", "characterdata", "xmldecl"}
-    local children = {}
-    cb.externalentityref = function(p, child, base, systemId, publicId)
-      log[#log + 1] = "ref(" .. show(base) .. "," .. show(systemId) .. "," .. show(publicId) .. ")"
-      assert(child ~= p and getmetatable(child) == getmetatable(main))
-      children[#children + 1] = child
-      assert(child:Parse(texts[systemId]) == 1 and child:Parse() == 1)
-      return 1
-    end
-    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml"><!ENTITY f PUBLIC "fp" "f.xml">]>' ..
-                '<a>ab&e;ef</a>'
-    expectEqual({parseAll(cb, doc)}, {1, 1})
-    expectLog(log, [[
-startelement("a",{})
-characterdata("ab")
-ref("B","e.xml",nil)
-child xmldecl(nil,"UTF-8",-1)
-child characterdata("x")
-child startelement("b",{})
-ref("B","f.xml","fp")
-child characterdata("deep")
-child endelement("b")
-child characterdata("y")
-characterdata("ef")
-endelement("a")]])
-
-    -- The children were closed on the way back from their callbacks.
-    assert(#children == 2)
-    for _, child in ipairs(children) do
-      expectError("Parser is closed!", child.Parse, child, "<x/>")
-      expectError("Parser is closed!", child.GetError, child)
-      child:Free()
-    end
   )lua");
 }
 

@@ -122,11 +122,7 @@ TEST(SerializerReads, ShortReadsOfEverySizeAndEveryEarlyEnd) {
     size_t declared = text.find("?>") + 2, first = text.find("<d");
     for (size_t end = 0; end < text.size(); end++) {
       for (int32_t chunk : {1, 5, 16384}) {
-        Stream s;
-        s.data = text;
-        s.end = end;
-        s.chunk = chunk;
-        ReadResult r = readStreamItems(tags, &s);
+        ReadResult r = readItems(tags, text.substr(0, end), chunk);
         bool empty = format != FORMAT_ITEMS && (end == 0 || (end >= declared && end <= first));
         EXPECT_EQ(r.doneSeen, end >= complete || empty)
             << "format " << format << ", input ends at " << end;
