@@ -2,6 +2,7 @@
 // switched-off callbacks, merging and its delivery points, and the callback
 // table read at every event.
 #include "tests/lua_test.h"
+#include "tests/parser/steps.h"
 
 namespace {
 
@@ -25,37 +26,27 @@ TEST_F(Dispatch, CallbackErrorComesOutOfParseUnchanged) {
   )");
 }
 
-TEST_F(Dispatch, FailedFlushAtTheEndIsRaised) {
+// A callback's error comes out when XML_Parse returns, also at the end of
+// a chunk; Free runs the final step, where an error comes out of Free and
+// the object stays open until a later Free. Callbacks that are not
+// functions are switched off (0 as number or text) or an error that leaves
+// the object sound.
+TEST_F(Dispatch, FailingAndNonFunctionCallbacks) {
+  lua(STEPS);
   lua(R"(
-    local p = xml.CreateParser({characterdata = function() error("flush failed") end})
-    expectError("flush failed", p.Parse, p, "<a>text")  -- delivered when XML_Parse returns
-    -- Free runs the final step: a callback error there comes out of Free,
-    -- and the object stays open until a later Free
-    local fail = false
-    local q = xml.CreateParser({characterdata = function() if fail then error("at the end") end end})
-    eq(q:Parse("<a>x\r"), 1)  -- Expat holds the CR back until it sees what follows
-    fail = true
-    expectError("at the end", q.Free, q)
-    eq(q:GetPosition(), 1, "still open")
-    fail = false
-    q:Free()
-    expectError("Parser is closed!", q.GetPosition, q)
-  )");
-}
-
-TEST_F(Dispatch, NonFunctionCallbacks) {
-  lua(R"(
-    for _, off in ipairs{0, "0", "0.0"} do
-      local p = xml.CreateParser({characterdata = off})
-      eq(p:Parse("<a>x</a>"), 1)
+    runSteps({cb = {characterdata = function() error("flush failed") end},
+              {E"flush failed", "Parse", "<a>text"}}, 1)
+    -- Expat holds the CR back until it sees what follows
+    runSteps({cb = {characterdata = function(_, s) if s == "\n" then error("at the end") end end},
+              {1, "Parse", "<a>x\r"}, {E"at the end", "Free"}, {1, "GetPosition"}, {{}, "Free"},
+              {E"Parser is closed!", "GetPosition"}}, 2)
+    for r, off in ipairs{0, "0", "0.0"} do
+      runSteps({cb = {characterdata = off}, {1, "Parse", "<a>x</a>"}}, r)
     end
-    for _, bad in ipairs{{}, 1, "yes", true} do
-      local p = xml.CreateParser({characterdata = bad})
-      expectError('XML callback "characterdata" is not a function!', p.Parse, p, "<a>x</a>")
-      -- the object stays usable and sound after the error
-      local line = p:GetPosition()
-      eq(line, 1)
-      p:Free()
+    for r, bad in ipairs{{}, 1, "yes", true} do
+      runSteps({cb = {characterdata = bad},
+                {E'XML callback "characterdata" is not a function!', "Parse", "<a>x</a>"},
+                {1, "GetPosition"}, {{}, "Free"}}, r)
     end
   )");
 }
