@@ -37,9 +37,9 @@ static const char *const CALLS = R"lua(
     end
     local p = xml.CreateParser({})
     for _, bad in ipairs{{}, print, true} do
-      expectError("string expected", p.Parse, p, bad)
-      expectError("string expected", p.SetEncoding, p, bad)
-      expectError("string expected", p.SetBase, p, bad)
+      for _, name in ipairs{"Parse", "SetEncoding", "SetBase"} do
+        expectError("string expected", p[name], p, bad)
+      end
       expectError("string expected", xml.CreateParser, {}, bad)
       expectError("number expected", xml.CreateParser, {}, nil, bad == true and {} or bad)
     end

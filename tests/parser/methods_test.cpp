@@ -77,15 +77,13 @@ TEST_F(CreateParser, HandlersAreRegisteredForTheKeysPresentAtCreation) {
 }
 
 TEST_F(CreateParser, CollectingAnUnfinishedParserCallsNothing) {
+  lua(STEPS);
   lua(R"(
-    local called = false
-    do
-      local p = xml.CreateParser({characterdata = function() called = true end})
-      p:Parse("<a>pending text")
-    end
+    local called
+    runSteps({cb = {characterdata = function() called = true end}, {1, "Parse", "<a>pending text"}}, 1)
     called = false
     collectgarbage() collectgarbage()
-    assert(not called)
+    eq(called, false)
   )");
 }
 
