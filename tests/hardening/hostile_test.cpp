@@ -59,32 +59,25 @@ static const char *const CALLS = R"lua(
 TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
   lua(CALLS);
   lua(R"lua(
-    local events, problems = 0, {}
-    local function try(f)
-      local ok, err = pcall(f)
-      if not ok then problems[#problems + 1] = tostring(err) end
-    end
-    local p
+    -- A failing check inside a callback comes out of Parse.
+    local events = 0
     local function hostile(self)
       events = events + 1
-      try(wrongCalls)
+      wrongCalls()
       -- the object's own methods that would disturb the running parse
-      expectError("Invalid parser state!", self.Parse, self, "<x/>")
-      expectError("Invalid parser state!", self.Parse, self)
-      expectError("Invalid parser state!", self.Free, self)
-      expectError("Invalid parser state!", self.__gc, self)
-      expectError("Invalid parser state!", self.SetEncoding, self, "UTF-8")
+      for _, call in ipairs{{"Parse", "<x/>"}, {"Parse"}, {"Free"}, {"__gc"}, {"SetEncoding", "UTF-8"}} do
+        expectError("Invalid parser state!", self[call[1]], self, call[2])
+      end
       -- and those that may run
       assert(self:GetPosition() >= 1)
       assert(self:GetCallbacks())
       self:SetBase("b")
     end
-    p = xml.CreateParser({startelement = hostile, endelement = hostile, characterdata = hostile,
-                          comment = hostile, processinginstruction = hostile}, "|", 0)
+    local p = xml.CreateParser({startelement = hostile, endelement = hostile,
+      characterdata = hostile, comment = hostile, processinginstruction = hostile}, "|", 0)
     eq(p:Parse("<r><a x='1'>text<!--c--><?pi?></a></r>"), 1)
     eq(p:Parse(), 1)
     p:Free()
-    eq(#problems, 0, table.concat(problems, "\n"))
     eq(events, 7)
   )lua");
 }
