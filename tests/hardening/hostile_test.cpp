@@ -85,7 +85,7 @@ TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
 TEST_F(Hostile, CollectionsForcedInTheMiddleOfAParse) {
   lua(R"lua(
     local texts = {}
-    local p = xml.CreateParser({
+    local callbacks = {
       startelement = function(self, name)
         -- parsers made and dropped here are collected while this one runs
         for i = 1, 20 do
@@ -97,15 +97,14 @@ TEST_F(Hostile, CollectionsForcedInTheMiddleOfAParse) {
       characterdata = function(self, s)
         texts[#texts + 1] = s
         collectgarbage("step", 1000)
-      end})
+      end}
     -- the only reference to the object is the stack of the running call
     local function run(obj)
       return obj:Parse("<r>" .. string.rep("<e>some text &amp; more</e>", 50) .. "</r>"),
              obj:Parse("<end/>")
     end
-    local a, b = run(p)
+    local a, b = run(xml.CreateParser(callbacks))
     eq(a, 1) eq(b, 0, "two roots")
-    p = nil
     collectgarbage() collectgarbage()
     eq(#texts, 50) eq(texts[50], "some text & more")
   )lua");
