@@ -42,23 +42,26 @@ TEST_F(Methods, StatesResultsPositionsAndErrors) {
       -- a finished parser is closed without calling anything
       {{1, "Parse", "<a>t</a>"}, {1, "Parse"}, {"t", "texts"}, {{}, "Free"}, {"", "texts"}},
     }
+    -- keys that are not callbacks pass with _nonstrict; the merge argument
+    -- is truncated toward zero
+    rows[#rows + 1] = {cb = {bogus = 1, _nonstrict = 0}, {1, "Parse", "<a/>"}}
+    local merged, split = "one&two", "one|&|two"
+    for _, case in ipairs{{nil, merged}, {1, merged}, {-1, merged}, {0, split}, {0.5, split},
+                          {1e300, merged}} do
+      rows[#rows + 1] = {merge = case[1], {1, "Parse", "<a>one&amp;two</a>"}, {case[2], "texts"}}
+    end
     for r, row in ipairs(rows) do runSteps(row, r) end
+
+    -- collecting an unfinished parser calls nothing
+    local called
+    runSteps({cb = {characterdata = function() called = true end}, {1, "Parse", "<a>pending text"}}, 0)
+    called = false
+    collectgarbage() collectgarbage()
+    eq(called, false)
   )");
 }
 
 using CreateParser = LuaTest;
-
-TEST_F(CreateParser, MergeArgumentTruncatesTowardZero) {
-  lua(STEPS);
-  lua(R"(
-    assert(xml.CreateParser({bogus = 1, _nonstrict = 0}))
-    local merged, split = "one&two", "one|&|two"
-    for r, case in ipairs{{nil, merged}, {1, merged}, {-1, merged}, {0, split}, {0.5, split},
-                          {1e300, merged}} do
-      runSteps({merge = case[1], {1, "Parse", "<a>one&amp;two</a>"}, {case[2], "texts"}}, r)
-    end
-  )");
-}
 
 TEST_F(CreateParser, HandlersAreRegisteredForTheKeysPresentAtCreation) {
   lua(R"(
@@ -73,17 +76,6 @@ TEST_F(CreateParser, HandlersAreRegisteredForTheKeysPresentAtCreation) {
     eq(xml.CreateParser(cb):Parse("<b>more</b>"), 1)
     eq(q:Parse("<a>never</a>"), 1)
     eq(table.concat(got), "more")
-  )");
-}
-
-TEST_F(CreateParser, CollectingAnUnfinishedParserCallsNothing) {
-  lua(STEPS);
-  lua(R"(
-    local called
-    runSteps({cb = {characterdata = function() called = true end}, {1, "Parse", "<a>pending text"}}, 1)
-    called = false
-    collectgarbage() collectgarbage()
-    eq(called, false)
   )");
 }
 
