@@ -47,8 +47,8 @@ static const char *const CALLS = R"lua(
     expectError("string expected", p.SetBase, p)
     local notTables = {nil, 1, "t", print, true}
     for i = 1, 5 do expectError("table expected", xml.CreateParser, notTables[i]) end
-    for _, bad in ipairs{{{print}, "1"}, {{[true] = print}, "<boolean>"}, {{[{}] = print}, "<table>"},
-                         {{Characterdata = print}, "Characterdata"}} do
+    for _, bad in ipairs{{{print}, "1"}, {{[true] = print}, "<boolean>"},
+                         {{[{}] = print}, "<table>"}, {{Characterdata = print}, "Characterdata"}} do
       expectError('Invalid key "' .. bad[2] .. '" in callback table!', xml.CreateParser, bad[1])
     end
     p:Free()
@@ -64,7 +64,8 @@ TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
       events = events + 1
       wrongCalls()
       -- the object's own methods that would disturb the running parse
-      for _, call in ipairs{{"Parse", "<x/>"}, {"Parse"}, {"Free"}, {"__gc"}, {"SetEncoding", "UTF-8"}} do
+      for _, call in ipairs{{"Parse", "<x/>"}, {"Parse"}, {"Free"}, {"__gc"},
+                            {"SetEncoding", "UTF-8"}} do
         expectError("Invalid parser state!", self[call[1]], self, call[2])
       end
       -- and those that may run

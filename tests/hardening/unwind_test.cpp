@@ -30,8 +30,9 @@ TEST_F(Unwind, BrokenStepLeavesOnlyFree) {
       expectError("index failed: characterdata", p.Parse, p, "<a>" .. string.rep("x", 5000) .. "</a>")
       armed = false
       collectgarbage()
-      for _, call in ipairs{{"GetPosition"}, {"GetError"}, {"Stop"}, {"GetBase"}, {"GetCallbacks"},
-                            {"Parse", "<b/>"}, {"Parse"}, {"SetBase", "base"}, {"SetEncoding", "UTF-8"}} do
+      for _, call in ipairs{{"GetPosition"}, {"GetError"}, {"Stop"}, {"GetBase"},
+                            {"GetCallbacks"}, {"Parse", "<b/>"}, {"Parse"}, {"SetBase", "base"},
+                            {"SetEncoding", "UTF-8"}} do
         expectError("Invalid parser state!", p[call[1]], p, call[2])
       end
       p:Free() -- closes without parsing

@@ -2,7 +2,6 @@
 // switched-off callbacks, merging and its delivery points, and the callback
 // table read at every event.
 #include "tests/lua_test.h"
-#include "tests/parser/steps.h"
 
 namespace {
 
@@ -22,31 +21,6 @@ TEST_F(Dispatch, CallbackErrorComesOutOfParseUnchanged) {
     calls = 0
     expectError("", p.Parse, p, "<d>four</d></r>")
     eq(calls, 1)
-  )");
-}
-
-// A callback's error comes out when XML_Parse returns, also at the end of
-// a chunk; Free runs the final step, where an error comes out of Free and
-// the object stays open until a later Free. Callbacks that are not
-// functions are switched off (0 as number or text) or an error that leaves
-// the object sound.
-TEST_F(Dispatch, FailingAndNonFunctionCallbacks) {
-  lua(STEPS);
-  lua(R"(
-    runSteps({cb = {characterdata = function() error("flush failed") end},
-              {E"flush failed", "Parse", "<a>text"}}, 1)
-    -- Expat holds the CR back until it sees what follows
-    runSteps({cb = {characterdata = function(_, s) if s == "\n" then error("at the end") end end},
-              {1, "Parse", "<a>x\r"}, {E"at the end", "Free"}, {1, "GetPosition"}, {{}, "Free"},
-              {E"Parser is closed!", "GetPosition"}}, 2)
-    for r, off in ipairs{0, "0", "0.0"} do
-      runSteps({cb = {characterdata = off}, {1, "Parse", "<a>x</a>"}}, r)
-    end
-    for r, bad in ipairs{{}, 1, "yes", true} do
-      runSteps({cb = {characterdata = bad},
-                {E'XML callback "characterdata" is not a function!', "Parse", "<a>x</a>"},
-                {1, "GetPosition"}, {{}, "Free"}}, r)
-    end
   )");
 }
 

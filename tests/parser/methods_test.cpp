@@ -1,5 +1,6 @@
 // xml.CreateParser and the methods of parser objects: states, results,
-// positions and errors. Wrong arguments: tests/hardening/hostile_test.cpp.
+// positions and errors, also when callbacks fail or are not functions.
+// Wrong arguments: tests/hardening/hostile_test.cpp.
 #include "tests/lua_test.h"
 #include "tests/parser/steps.h"
 
@@ -7,7 +8,7 @@ namespace {
 
 using Methods = LuaTest;
 
-TEST_F(Methods, StatesResultsPositionsAndErrors) {
+TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
   lua(STEPS);
   lua(R"(
     local lines = string.rep("\n", 1000000)
@@ -50,11 +51,32 @@ TEST_F(Methods, StatesResultsPositionsAndErrors) {
                           {1e300, merged}} do
       rows[#rows + 1] = {merge = case[1], {1, "Parse", "<a>one&amp;two</a>"}, {case[2], "texts"}}
     end
+    -- A callback's error comes out when XML_Parse returns, also at the end
+    -- of a chunk; Free runs the final step, where an error comes out of Free
+    -- and the object stays open until a later Free. (Expat holds a CR back
+    -- until it sees what follows.)
+    rows[#rows + 1] = {cb = {characterdata = function() error("flush failed") end},
+                       {E"flush failed", "Parse", "<a>text"}}
+    local function failsAtTheEnd(_, s) if s == "\n" then error("at the end") end end
+    rows[#rows + 1] = {cb = {characterdata = failsAtTheEnd}, {1, "Parse", "<a>x\r"},
+                       {E"at the end", "Free"}, {1, "GetPosition"}, {{}, "Free"},
+                       {E"Parser is closed!", "GetPosition"}}
+    -- Callbacks that are not functions are switched off (0 as number or
+    -- text) or an error that leaves the object sound.
+    for _, off in ipairs{0, "0", "0.0"} do
+      rows[#rows + 1] = {cb = {characterdata = off}, {1, "Parse", "<a>x</a>"}}
+    end
+    for _, bad in ipairs{{}, 1, "yes", true} do
+      rows[#rows + 1] = {cb = {characterdata = bad},
+                         {E'XML callback "characterdata" is not a function!', "Parse", "<a>x</a>"},
+                         {1, "GetPosition"}, {{}, "Free"}}
+    end
     for r, row in ipairs(rows) do runSteps(row, r) end
 
     -- collecting an unfinished parser calls nothing
     local called
-    runSteps({cb = {characterdata = function() called = true end}, {1, "Parse", "<a>pending text"}}, 0)
+    runSteps({cb = {characterdata = function() called = true end},
+              {1, "Parse", "<a>pending text"}}, 0)
     called = false
     collectgarbage() collectgarbage()
     eq(called, false)
@@ -67,8 +89,7 @@ TEST_F(CreateParser, HandlersAreRegisteredForTheKeysPresentAtCreation) {
   lua(R"(
     local got = {}
     local cb = {characterdata = 0}
-    local p = xml.CreateParser(cb)
-    local q = xml.CreateParser({})
+    local p, q = xml.CreateParser(cb), xml.CreateParser({})
     assert(rawequal(p:GetCallbacks(), cb))
     eq(p:Parse("<a>off</a>"), 1)
     cb.characterdata = function(self, s) got[#got + 1] = s end
