@@ -121,18 +121,17 @@ TEST(SerializerReads, ShortReadsOfEverySizeAndEveryEarlyEnd) {
     size_t complete = text.rfind('>') + 1;
     size_t declared = text.find("?>") + 2, first = text.find("<d");
     for (size_t end = 0; end < text.size(); end++) {
+      SCOPED_TRACE("format " + std::to_string(format) + ", input ends at " + std::to_string(end));
+      bool empty = format != FORMAT_ITEMS && (end == 0 || (end >= declared && end <= first));
       for (int32_t chunk : {1, 5, 16384}) {
         ReadResult r = readItems(tags, text.substr(0, end), chunk);
-        bool empty = format != FORMAT_ITEMS && (end == 0 || (end >= declared && end <= first));
-        EXPECT_EQ(r.doneSeen, end >= complete || empty)
-            << "format " << format << ", input ends at " << end;
+        EXPECT_EQ(r.doneSeen, end >= complete || empty);
         EXPECT_TRUE(r.bad.empty()) << r.bad;
         if (r.doneSeen && !empty) {
           EXPECT_EQ(r.items, whole.items);
         }
         ASSERT_LE(r.items.size(), whole.items.size());
-        EXPECT_TRUE(std::equal(r.items.begin(), r.items.end(), whole.items.begin()))
-            << "format " << format << ", input ends at " << end;
+        EXPECT_TRUE(std::equal(r.items.begin(), r.items.end(), whole.items.begin()));
       }
     }
     EXPECT_EQ(liveBlocks(), before);

@@ -37,7 +37,6 @@ TEST_F(Unwind, BrokenStepLeavesOnlyFree) {
       end
       p:Free() -- closes without parsing
       expectError("Parser is closed!", p.GetPosition, p)
-      p:Free()
     end
   )");
 }
