@@ -7,20 +7,16 @@
 #include "tests/run_command.h"
 
 #include <stdlib.h>
-#include <sys/stat.h>
 
+#include <filesystem>
 #include <string>
 
 namespace {
 
-bool isDirectory(const std::string &path) {
-  struct stat info;
-  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 TEST(Conformance, XmlTestCasesMatchExpatsOwnEvents) {
   const std::string suite = SOURCE_DIR "/third_party/xmltest";
-  if (!isDirectory(suite + "/valid/sa") || !isDirectory(suite + "/not-wf/sa")) {
+  if (!std::filesystem::is_directory(suite + "/valid/sa") ||
+      !std::filesystem::is_directory(suite + "/not-wf/sa")) {
     if (getenv("CI"))
       FAIL() << "the XML test cases are missing from " << suite << " (run make deps)";
     GTEST_SKIP() << "the XML test cases are missing from " << suite << " (run make deps)";

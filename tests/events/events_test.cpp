@@ -8,7 +8,8 @@ namespace {
 
 using Events = LuaTest;
 
-// Rows of {callback keys, document, separator, expected log}.
+// Rows of {callback keys, document, separator, expected log}; external
+// entities are parsed by the child objects with the texts of `entities`.
 TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
   lua(R"lua(
     local subset = '<!ENTITY e "val"><!ENTITY x SYSTEM "e.xml" ><!ENTITY u SYSTEM "u.png" NDATA png>' ..
@@ -19,9 +20,9 @@ TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
     local rows = {
       {{"startelement", "endelement", "characterdata", "comment", "processinginstruction",
         "xmldecl", "skippedentity"},
-       '<?xml version="1.0"?><!DOCTYPE a SYSTEM "a.dtd">' ..
+       '<?xml version="1.0" encoding="UTF-8" standalone="no"?><!DOCTYPE a SYSTEM "a.dtd">' ..
        '<a x="1" y="2"><b/>t<!--c--><?tgt?><?pi some data?>&e;</a>', nil, [[
-xmldecl("1.0",nil,-1)
+xmldecl("1.0","UTF-8",0)
 startelement("a",{x="1",y="2"})
 startelement("b",{})
 endelement("b")
@@ -31,11 +32,10 @@ processinginstruction("tgt","")
 processinginstruction("pi","some data")
 skippedentity("e",0)
 endelement("a")]]},
-      {{"xmldecl"}, '<?xml version="1.0" encoding="UTF-8" standalone="yes"?><a/>', nil,
-       'xmldecl("1.0","UTF-8",1)'},
-      {{"xmldecl"}, '<?xml version="1.0" standalone="no"?><a/>', nil, 'xmldecl("1.0",nil,0)'},
-      {{"startelement", "endelement", "startnamespacedecl", "endnamespacedecl"},
+      {{"startelement", "endelement", "startnamespacedecl", "endnamespacedecl", "xmldecl"},
+       '<?xml version="1.0" standalone="yes"?>' ..
        '<r xmlns="urn:x" xmlns:p="urn:p"><p:e p:a="1" b="2"/></r>', "|x", [[
+xmldecl("1.0",nil,1)
 startnamespacedecl(nil,"urn:x")
 startnamespacedecl("p","urn:p")
 startelement("urn:x|r",{})
@@ -82,27 +82,60 @@ elementdecl("y",2,0,nil)
 elementdecl("t",3,0,nil)
 elementdecl("m",3,2,{[0]={name="b",quantifier=0,type=4},[1]={name="c",quantifier=0,type=4}})
 elementdecl("s",6,0,{[0]={name="b",quantifier=0,type=4},[1]={children={[0]={name="c",quantifier=0,type=4},[1]={name="d",quantifier=0,type=4}},quantifier=3,type=5},[2]={name="e",quantifier=1,type=4}})]]},
+      -- external entities through child objects, text merged around them
+      {{"startelement", "endelement", "characterdata", "xmldecl", "externalentityref"},
+       '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml"><!ENTITY f PUBLIC "fp" "f.xml">]>' ..
+       '<a>ab&e;ef</a>', nil, [[
+startelement("a",{})
+characterdata("ab")
+externalentityref(obj,"B","e.xml",nil)
+child xmldecl(nil,"UTF-8",-1)
+child characterdata("x")
+child startelement("b",{})
+child externalentityref(obj,"B","f.xml","fp")
+child characterdata("deep")
+child endelement("b")
+child characterdata("y")
+characterdata("ef")
+endelement("a")]]},
     }
+    local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep"}
+    local children = {}
     for _, row in ipairs(rows) do
       local cb, log = eventRecorder(row[1])
+      local record = cb.externalentityref
+      cb.externalentityref = record and function(p, child, base, systemId, publicId)
+        record(p, child, base, systemId, publicId)
+        children[#children + 1] = child
+        assert(child:Parse(entities[systemId]) == 1 and child:Parse() == 1)
+        return 1
+      end
       expectEqual({parseAll(cb, row[2], row[3])}, {1, 1})
       expectLog(log, row[4])
+    end
+    -- The children were closed on the way back from their callbacks.
+    eq(#children, 2)
+    for _, child in ipairs(children) do
+      expectError("Parser is closed!", child.Parse, child, "<x/>")
+      expectError("Parser is closed!", child.GetError, child)
     end
   )lua");
 }
 
 TEST_F(Events, DefaultDataIsExpandedOnlyThroughDefaultExpand) {
   lua(R"lua(
-    local doc = '<!DOCTYPE a [<!ENTITY e "E">]><a>&e;</a>'
-    local function texts(keys)
-      local cb, log = eventRecorder(keys)
-      parseAll(cb, doc)
-      return table.concat(log, "|")
+    -- Rows of {keys, the last three events}: with both keys,
+    -- "defaultexpand" is the one called.
+    for _, row in ipairs{
+      {{"defaulthandler"},
+       {'defaulthandler("<a>")', 'defaulthandler("&e;")', 'defaulthandler("</a>")'}},
+      {{"defaulthandler", "defaultexpand"},
+       {'defaultexpand("<a>")', 'defaultexpand("E")', 'defaultexpand("</a>")'}},
+    } do
+      local cb, log = eventRecorder(row[1])
+      parseAll(cb, '<!DOCTYPE a [<!ENTITY e "E">]><a>&e;</a>')
+      expectEqual({log[#log - 2], log[#log - 1], log[#log]}, row[2])
     end
-    local plain, both = texts{"defaulthandler"}, texts{"defaulthandler", "defaultexpand"}
-    assert(plain:find('defaulthandler("&e;")', 1, true), plain)
-    assert(not both:find("defaulthandler", 1, true) and both:find('defaultexpand("E")', 1, true) and
-           both:find('defaultexpand("<a>")', 1, true), both)
   )lua");
 }
 
@@ -114,9 +147,7 @@ TEST_F(Events, DeepAndWideContentModelsConvertCompletely) {
     for i = 1, 3000 do wide[i] = "w" .. i end
     decl = decl .. "<!ELEMENT w (" .. table.concat(wide, "|") .. ")>"
     local got = {}
-    local cb = { elementdecl = function(p, name, type, quantifier, children)
-      got[name] = children
-    end }
+    local cb = {elementdecl = function(_, name, _, _, children) got[name] = children end}
     expectEqual({parseAll(cb, "<!DOCTYPE a [" .. decl .. "]><a/>")}, {1, 1})
 
     local levels, node = 1, got.d[0]
@@ -138,137 +169,71 @@ TEST_F(Events, ContentModelsAreFreedWhenNoCallbackRuns) {
   lua(R"lua(
     local doc = '<!DOCTYPE a [<!ENTITY e "v"><!ELEMENT a ((b,c)|d)+><!ELEMENT b (#PCDATA|c)*>]><a/>'
     expectEqual({parseAll({elementdecl = 0}, doc)}, {1, 1})
-    local called = false
-    local p = xml.CreateParser({
-      entitydecl = function() error("stop here") end,
-      elementdecl = function() called = true end })
-    expectError("stop here", p.Parse, p, doc)
-    assert(not called)
-    p:Free()
+    local cb, log = eventRecorder{"elementdecl"}
+    cb.entitydecl = function() error("stop here") end
+    expectError("stop here", parseAll, cb, doc)
+    expectLog(log, "")
   )lua");
 }
+
+// outcome(cb, doc): one Parse of doc in a protected call, with the
+// callbacks cb and a recorder of start tags unless cb has its own; returns
+// the call's two results, GetError's message and the start tags seen.
+static const char *const OUTCOME = R"lua(
+  function outcome(cb, doc)
+    local seen = {}
+    cb.startelement = cb.startelement or function(p, name) seen[#seen + 1] = name end
+    local p = xml.CreateParser(cb)
+    local ok, result = pcall(p.Parse, p, doc)
+    local message = (p:GetError())
+    p:Free()
+    return ok, result, message, table.concat(seen, ",")
+  end
+)lua";
 
 TEST_F(Events, NotStandaloneResultDecidesWhetherParsingGoesOn) {
+  lua(OUTCOME);
   lua(R"lua(
     local doc = '<!DOCTYPE a SYSTEM "a.dtd"><a/>'
-    local function outcome(result)
-      local p = xml.CreateParser({ notstandalone = function() return result end })
-      local ok = p:Parse(doc)
-      local message = p:GetError()
-      p:Free()
-      return ok, message
+    local refused = {true, 0, "document is not standalone", ""}
+    local results = {{1}, {-3}, {2 ^ 40}, {"1"}, {0, refused}, {0.5, refused}, {-0.9, refused},
+                     {"x", refused}, {false, refused}, {nil, refused}}
+    for _, row in ipairs(results) do
+      local cb = {notstandalone = function() return row[1] end}
+      expectEqual({outcome(cb, doc)}, row[2] or {true, 1, nil, "a"})
     end
-    for _, accept in ipairs{1, -3, 2 ^ 40, "1"} do expectEqual({outcome(accept)}, {1}) end
-    local refusals = {0, 0.5, -0.9, "x", false, nil}
-    for i = 1, 6 do expectEqual({outcome(refusals[i])}, {0, "document is not standalone"}) end
-
     -- Without a callback the document is accepted.
-    expectEqual({parseAll({notstandalone = 0}, doc)}, {1, 1})
-
-    local p = xml.CreateParser({ notstandalone = function() error("refused loudly") end })
-    expectError("refused loudly", p.Parse, p, doc)
-  )lua");
-}
-
-TEST_F(Events, ExternalEntitiesAreParsedByChildObjectsWithTextMerged) {
-  lua(R"lua(
-    local texts = { ["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep" }
-    local cb, log = eventRecorder{"startelement", "endelement", "characterdata", "xmldecl"}
-    local children = {}
-    cb.externalentityref = function(p, child, base, systemId, publicId)
-      log[#log + 1] = "ref(" .. show(base) .. "," .. show(systemId) .. "," .. show(publicId) .. ")"
-      assert(child ~= p and getmetatable(child) == getmetatable(main))
-      children[#children + 1] = child
-      assert(child:Parse(texts[systemId]) == 1 and child:Parse() == 1)
-      return 1
-    end
-    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml"><!ENTITY f PUBLIC "fp" "f.xml">]>' ..
-                '<a>ab&e;ef</a>'
-    expectEqual({parseAll(cb, doc)}, {1, 1})
-    expectLog(log, [[
-startelement("a",{})
-characterdata("ab")
-ref("B","e.xml",nil)
-child xmldecl(nil,"UTF-8",-1)
-child characterdata("x")
-child startelement("b",{})
-ref("B","f.xml","fp")
-child characterdata("deep")
-child endelement("b")
-child characterdata("y")
-characterdata("ef")
-endelement("a")]])
-
-    -- The children were closed on the way back from their callbacks.
-    assert(#children == 2)
-    for _, child in ipairs(children) do
-      expectError("Parser is closed!", child.Parse, child, "<x/>")
-      expectError("Parser is closed!", child.GetError, child)
-      child:Free()
-    end
+    expectEqual({outcome({notstandalone = 0}, doc)}, {true, 1, nil, "a"})
+    local ok, message = outcome({notstandalone = function() error("refused loudly") end}, doc)
+    assert(not ok and message:find("refused loudly", 1, true), message)
   )lua");
 }
 
 TEST_F(Events, ExternalEntityResultsAndFailures) {
+  lua(OUTCOME);
   lua(R"lua(
     local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml">]><a>&e;<b/></a>'
-    local function outcome(callback)
-      local seen = {}
-      local p = xml.CreateParser({ externalentityref = callback,
-                                   startelement = function(p, name) seen[#seen + 1] = name end })
-      local ok, result = pcall(p.Parse, p, doc)
-      local message = (p:GetError())
-      p:Free()
-      return ok, result, message, table.concat(seen, ",")
-    end
-    expectEqual({outcome(function(p, child) child:Parse("<c/>"); child:Parse(); return 7 end)},
-                {true, 1, nil, "a,c,b"})
+    local function ref(f) return {externalentityref = f} end
+    local function feed(p, child) child:Parse("<c/>"); child:Parse(); return 7 end
+    expectEqual({outcome(ref(feed), doc)}, {true, 1, nil, "a,c,b"})
     -- Accepting without feeding the child leaves the entity empty.
-    expectEqual({outcome(function() return 1 end)}, {true, 1, nil, "a,b"})
+    expectEqual({outcome(ref(function() return 1 end), doc)}, {true, 1, nil, "a,b"})
     local refused = "error in processing external entity reference"
-    expectEqual({outcome(function() return 0 end)}, {true, 0, refused, "a"})
-    expectEqual({outcome(function() end)}, {true, 0, refused, "a"})
-    local ok, message, _, seen = outcome(function() error("no such file") end)
+    expectEqual({outcome(ref(function() return 0 end), doc)}, {true, 0, refused, "a"})
+    expectEqual({outcome(ref(function() end), doc)}, {true, 0, refused, "a"})
+    local ok, message, _, seen = outcome(ref(function() error("no such file") end), doc)
     expectEqual({ok, seen}, {false, "a"})
     assert(message:find("no such file", 1, true), message)
 
     -- A callback failing inside the child's parse: the child's Parse
     -- returns, the parent's raises, nothing else is called.
     local childResult
-    local p = xml.CreateParser({
+    ok, message = outcome({
       startelement = function(p, name) if name == "c" then error("bad c") end end,
       endelement = function() error("must not run") end,
-      externalentityref = function(p, child)
-        childResult = child:Parse("<c/>")
-        return 1
-      end })
-    expectError("bad c", p.Parse, p, doc)
-    expectEqual(childResult, 1)
-    p:Free()
-  )lua");
-}
-
-TEST_F(Events, ChildParserThatCannotBeCreatedFailsTheParseCleanly) {
-  // The n-th allocation of Expat after the start tag fails; one of them is
-  // the child parser's. Every outcome must be clean, and that one must be
-  // the registered error raised once Expat has returned.
-  lua(R"lua(
-    local doc = '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml">]><a>&e;</a>'
-    local createFailed, called = 0, 0
-    for n = 1, 12 do
-      local p = xml.CreateParser({
-        startelement = function(p, name) if name == "a" then failMalloc(n) end end,
-        externalentityref = function(p, child) called = called + 1; return 1 end })
-      local ok, message = pcall(p.Parse, p, doc)
-      failMalloc(0)
-      if not ok then
-        assert(message:find("XML_ParserCreate failed!", 1, true), message)
-        createFailed = createFailed + 1
-      end
-      p:Free()
-    end
-    assert(createFailed >= 1, "the child parser's allocation was never hit")
-    assert(called >= 1)
+      externalentityref = function(p, child) childResult = child:Parse("<c/>") return 1 end}, doc)
+    assert(not ok and message:find("bad c", 1, true), message)
+    eq(childResult, 1)
   )lua");
 }
 

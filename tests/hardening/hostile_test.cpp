@@ -37,60 +37,47 @@ static const char *const CALLS = R"lua(
     end
     local p = xml.CreateParser({})
     for _, bad in ipairs{{}, print, true} do
-      expectError("string expected", p.Parse, p, bad)
-      expectError("string expected", p.SetEncoding, p, bad)
-      expectError("string expected", p.SetBase, p, bad)
+      for _, name in ipairs{"Parse", "SetEncoding", "SetBase"} do
+        expectError("string expected", p[name], p, bad)
+      end
       expectError("string expected", xml.CreateParser, {}, bad)
       expectError("number expected", xml.CreateParser, {}, nil, bad == true and {} or bad)
     end
     expectError("string expected", p.SetEncoding, p)
     expectError("string expected", p.SetBase, p)
-    for _, bad in ipairs{nil, 1, "t", print, true} do
-      expectError("table expected", xml.CreateParser, bad)
+    local notTables = {nil, 1, "t", print, true}
+    for i = 1, 5 do expectError("table expected", xml.CreateParser, notTables[i]) end
+    for _, bad in ipairs{{{print}, "1"}, {{[true] = print}, "<boolean>"},
+                         {{[{}] = print}, "<table>"}, {{Characterdata = print}, "Characterdata"}} do
+      expectError('Invalid key "' .. bad[2] .. '" in callback table!', xml.CreateParser, bad[1])
     end
-    expectError('Invalid key "1" in callback table!', xml.CreateParser, {print})
-    expectError('Invalid key "<boolean>" in callback table!', xml.CreateParser, {[true] = print})
-    expectError('Invalid key "<table>" in callback table!', xml.CreateParser, {[{}] = print})
-    expectError('Invalid key "Characterdata" in callback table!', xml.CreateParser,
-                {Characterdata = print})
     p:Free()
   end
 )lua";
 
-TEST_F(Hostile, WrongArgumentsFromTheMainChunk) {
-  lua(CALLS);
-  lua("wrongCalls()");
-}
-
 TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
   lua(CALLS);
   lua(R"lua(
-    local events, problems = 0, {}
-    local function try(f)
-      local ok, err = pcall(f)
-      if not ok then problems[#problems + 1] = tostring(err) end
-    end
-    local p
+    -- A failing check inside a callback comes out of Parse.
+    local events = 0
     local function hostile(self)
       events = events + 1
-      try(wrongCalls)
+      wrongCalls()
       -- the object's own methods that would disturb the running parse
-      expectError("Invalid parser state!", self.Parse, self, "<x/>")
-      expectError("Invalid parser state!", self.Parse, self)
-      expectError("Invalid parser state!", self.Free, self)
-      expectError("Invalid parser state!", self.__gc, self)
-      expectError("Invalid parser state!", self.SetEncoding, self, "UTF-8")
+      for _, call in ipairs{{"Parse", "<x/>"}, {"Parse"}, {"Free"}, {"__gc"},
+                            {"SetEncoding", "UTF-8"}} do
+        expectError("Invalid parser state!", self[call[1]], self, call[2])
+      end
       -- and those that may run
       assert(self:GetPosition() >= 1)
       assert(self:GetCallbacks())
       self:SetBase("b")
     end
-    p = xml.CreateParser({startelement = hostile, endelement = hostile, characterdata = hostile,
-                          comment = hostile, processinginstruction = hostile}, "|", 0)
+    local p = xml.CreateParser({startelement = hostile, endelement = hostile,
+      characterdata = hostile, comment = hostile, processinginstruction = hostile}, "|", 0)
     eq(p:Parse("<r><a x='1'>text<!--c--><?pi?></a></r>"), 1)
     eq(p:Parse(), 1)
     p:Free()
-    eq(#problems, 0, table.concat(problems, "\n"))
     eq(events, 7)
   )lua");
 }
@@ -98,7 +85,7 @@ TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
 TEST_F(Hostile, CollectionsForcedInTheMiddleOfAParse) {
   lua(R"lua(
     local texts = {}
-    local p = xml.CreateParser({
+    local callbacks = {
       startelement = function(self, name)
         -- parsers made and dropped here are collected while this one runs
         for i = 1, 20 do
@@ -110,15 +97,14 @@ TEST_F(Hostile, CollectionsForcedInTheMiddleOfAParse) {
       characterdata = function(self, s)
         texts[#texts + 1] = s
         collectgarbage("step", 1000)
-      end})
+      end}
     -- the only reference to the object is the stack of the running call
     local function run(obj)
       return obj:Parse("<r>" .. string.rep("<e>some text &amp; more</e>", 50) .. "</r>"),
              obj:Parse("<end/>")
     end
-    local a, b = run(p)
+    local a, b = run(xml.CreateParser(callbacks))
     eq(a, 1) eq(b, 0, "two roots")
-    p = nil
     collectgarbage() collectgarbage()
     eq(#texts, 50) eq(texts[50], "some text & more")
   )lua");

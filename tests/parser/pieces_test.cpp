@@ -5,18 +5,11 @@
 
 namespace {
 
-class Pieces : public LuaTest {
-protected:
-  void SetUp() override {
-    velloran::setParsePiece(7);
-    LuaTest::SetUp();
-  }
-  void TearDown() override {
-    velloran::setParsePiece(0);
-  }
-};
+using Pieces = LuaTest;
 
+// Parser objects take the host's piece size at creation: 7 bytes here.
 TEST_F(Pieces, TextAcrossPiecesArrivesWholeOrSplitAtTheirBoundaries) {
+  velloran::setParsePiece(7);
   lua(R"lua(
     local value = string.rep("v", 100)
     local doc = '<d>0123456789abcdefghij<e a="' .. value .. '"><!--' .. value .. '--></e></d>'
@@ -33,6 +26,7 @@ TEST_F(Pieces, TextAcrossPiecesArrivesWholeOrSplitAtTheirBoundaries) {
       eq(comment, value)
     end
   )lua");
+  velloran::setParsePiece(0);
 }
 
 } // namespace
