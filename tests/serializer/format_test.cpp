@@ -83,6 +83,9 @@ std::vector<Row> rows() {
        I("a='caf\xe9' b='x\x1b'"),
        LATIN_DECLARATION + "<root>\n\t<a>caf\xe9</a>\n\t<b type=\"binary\">eBs=</b>\n</root>\n",
        BOTH},
+      {"ISO-8859-1 text written as UTF-8",
+       encodings(FORMAT_ITEMS, ENCODING_ISO_8859_1, ENCODING_UTF8), I("a='caf\xe9'"),
+       wrap("\t<a>caf\xc3\xa9</a>\n"), WRITE},
       {"base64 lines of eighty, indented with their element", ITEMS,
        I("b='" + bits + "' f=f'" + std::string(60, 'x') + "' t={ 1=f'" + bits + "' }"),
        wrap("\t<b type=\"binary\">\n\t\t" + BASE64_84.substr(0, 80) + "\n\t\t" +
