@@ -40,13 +40,13 @@ protected:
   void deepTables(const std::string &format) {
     lua(SHAPES);
     lua("local f, o = '" + format + "', {format = '" + format + R"('}
-      local file = assert(io.open(path, "wb"))
-      file:write(doc(1000000, f))
+      local text, file = doc(1000000, f), assert(io.open(path, "wb"))
+      file:write(text)
       file:close()
-      eq(depth(velloran.DeserializeTable(doc(1000000, f), o), f), 1000000)
+      eq(depth(velloran.DeserializeTable(text, o), f), 1000000)
       eq(depth(velloran.ReadTable(path, o), f), 1000000)
       collectgarbage()
-      local text = velloran.SerializeTable(nest(10000, f), o)
+      text = velloran.SerializeTable(nest(10000, f), o)
       velloran.WriteTable(path, nest(10000, f), o)
       eq(depth(velloran.DeserializeTable(text, o), f), 10000)
       eq(depth(velloran.ReadTable(path, o), f), 10000)
