@@ -22,6 +22,10 @@ packages=(
   binutils
   clang
   libclang-rt-14-dev
+  # the Lua module's test: LuaRocks and the two interpreters it serves
+  luarocks
+  lua5.1
+  luajit
 )
 
 for group in "$@"; do
