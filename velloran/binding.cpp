@@ -25,7 +25,7 @@ void setConstants(lua_State *L, const Library &library) {
   }
 }
 
-void bindLibrary(lua_State *L, const Library &library) {
+void bindLibrary(lua_State *L, const Library &library, int into) {
   if (library.methods) {
     luaL_newmetatable(L, library.metatable.c_str());
     setCommands(L, library);
@@ -35,10 +35,16 @@ void bindLibrary(lua_State *L, const Library &library) {
     lua_pop(L, 1);
     return;
   }
-  lua_newtable(L);
+  if (into)
+    lua_pushvalue(L, into);
+  else
+    lua_newtable(L);
   setCommands(L, library);
   setConstants(L, library);
-  lua_setglobal(L, library.base.c_str());
+  if (into)
+    lua_pop(L, 1);
+  else
+    lua_setglobal(L, library.base.c_str());
 }
 
 /* ---- the `velloran` table ------------------------------------------------ */
@@ -106,17 +112,25 @@ const Plugin *boundPlugin(lua_State *L) {
   return static_cast<const Plugin *>(lua_touserdata(L, lua_upvalueindex(1)));
 }
 
-int bindPlugin(lua_State *L) {
-  const Plugin *plugin = static_cast<const Plugin *>(lua_touserdata(L, 1));
+const luaL_Reg *hostFunctions() {
+  return velloranFunctions;
+}
+
+void bindLibraries(lua_State *L, const Plugin *plugin, int into) {
   const std::vector<Library> &libraries = pluginLibraries(plugin);
   for (size_t i = 0; i < libraries.size(); i++) {
-    bindLibrary(L, libraries[i]);
+    bindLibrary(L, libraries[i], into);
     plugin->SetCurrentLibrary(static_cast<int>(i));
     if (plugin->InitLibrary(L) != 0)
-      return luaL_error(L, "InitLibrary failed for library %d (%s)", static_cast<int>(i),
-                        libraries[i].base.c_str());
+      luaL_error(L, "InitLibrary failed for library %d (%s)", static_cast<int>(i),
+                 libraries[i].base.c_str());
   }
   plugin->SetCurrentLibrary(0);
+}
+
+int bindPlugin(lua_State *L) {
+  const Plugin *plugin = static_cast<const Plugin *>(lua_touserdata(L, 1));
+  bindLibraries(L, plugin, 0);
   lua_newtable(L);
   for (const luaL_Reg *f = velloranFunctions; f->name; f++) {
     lua_pushlightuserdata(L, const_cast<Plugin *>(plugin));

@@ -15,6 +15,16 @@ namespace velloran {
    Raises on failure (a library whose InitLibrary fails, no memory). */
 int bindPlugin(lua_State *L);
 
+/* Binds every library of the plugin: method libraries as named metatables;
+   the commands and constants of the others go into the table at the
+   (absolute) index `into`, or into a global table per library when `into`
+   is 0. Raises on failure. */
+void bindLibraries(lua_State *L, const Plugin *plugin, int into);
+
+/* The functions of the host's `velloran` table, ended by a null name; each
+   expects the plugin as its first upvalue. */
+const luaL_Reg *hostFunctions();
+
 /* Calls FreeLibrary for every library of the plugin. */
 void unbindPlugin(lua_State *L, const Plugin *plugin);
 
