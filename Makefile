@@ -6,6 +6,8 @@
 #   make fuzz    build the libFuzzer targets with clang and run each for
 #                FUZZ_SECONDS (default 60); `make check` runs them briefly
 #   make bench   optimised build, then the benchmark suite (bench/README.md)
+#   make install the host, the plugin, the Lua module and the documentation
+#                under $(DESTDIR)$(PREFIX) (PREFIX=/usr/local); make uninstall
 #
 # LUA=luajit builds the host against LuaJIT instead of Lua 5.1, in folders
 # of its own (build-luajit/, build-asan-luajit/, build-bench-luajit/).
@@ -29,7 +31,9 @@ FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 5
 CMAKE_FLAGS := -DLUA=$(LUA)
 
-.PHONY: all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean
+PREFIX ?= /usr/local
+
+.PHONY: install uninstall all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean
 
 all: build
 
@@ -74,6 +78,12 @@ bench:
 	@mkdir -p $(BENCH_DATA)
 	/usr/bin/python3 bench/run.py --build $(BENCH_DIR) --data $(BENCH_DATA) \
 		--out $(BENCH_DATA)/results$(ENGINE_SUFFIX).md $(BENCH_FLAGS)
+
+install: build
+	@DESTDIR="$(DESTDIR)" bash scripts/install.sh install $(BUILD_DIR) $(PREFIX)
+
+uninstall:
+	@DESTDIR="$(DESTDIR)" bash scripts/install.sh uninstall $(PREFIX)
 
 clean:
 	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)

@@ -106,6 +106,49 @@ const luaL_Reg velloranFunctions[] = {
     {nullptr, nullptr},
 };
 
+/* Copies the fields of the global table `name` into the table on top. */
+void copyGlobalTable(lua_State *L, const char *name) {
+  lua_getglobal(L, name);
+  if (!lua_istable(L, -1)) {
+    lua_pop(L, 1);
+    return;
+  }
+  lua_pushnil(L);
+  while (lua_next(L, -2)) {
+    lua_pushvalue(L, -2);
+    lua_insert(L, -2);
+    lua_settable(L, -5); /* leaves the key for the next step */
+  }
+  lua_pop(L, 1);
+}
+
+/* require "velloran.xml" in the host's scripts: what the Lua module returns
+   in other programs, here the host's own library tables and `velloran`
+   functions in one table, so that scripts written for the module run here
+   unchanged. */
+int requireModule(lua_State *L) {
+  lua_newtable(L);
+  for (const Library &library : pluginLibraries(boundPlugin(L)))
+    if (!library.methods)
+      copyGlobalTable(L, library.base.c_str());
+  copyGlobalTable(L, "velloran");
+  return 1;
+}
+
+void preloadModule(lua_State *L, const Plugin *plugin) {
+  lua_getglobal(L, "package");
+  if (lua_istable(L, -1)) {
+    lua_getfield(L, -1, "preload");
+    if (lua_istable(L, -1)) {
+      lua_pushlightuserdata(L, const_cast<Plugin *>(plugin));
+      lua_pushcclosure(L, requireModule, 1);
+      lua_setfield(L, -2, "velloran.xml");
+    }
+    lua_pop(L, 1);
+  }
+  lua_pop(L, 1);
+}
+
 } // namespace
 
 const Plugin *boundPlugin(lua_State *L) {
@@ -138,6 +181,7 @@ int bindPlugin(lua_State *L) {
     lua_setfield(L, -2, f->name);
   }
   lua_setglobal(L, "velloran");
+  preloadModule(L, plugin);
   return 0;
 }
 
