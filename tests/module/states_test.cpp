@@ -20,42 +20,35 @@ std::string run(lua_State *L, const char *chunk) {
   return status ? "error: " + text : text;
 }
 
-lua_State *open() {
-  lua_State *L = luaL_newstate();
-  luaL_openlibs(L);
-  EXPECT_EQ(run(L, R"lua(
-    package.cpath = ")lua" BINARY_DIR R"lua(/lua/?.so"
-    vx = require "velloran.xml"
-    package.loaded["velloran.xml"] = nil
-    assert(require("velloran.xml") == vx and not rawget(_G, "xml"))
-    -- a parser left in the middle of a document, collections at every event
+// A state with the module required twice and a parser left in the middle
+// of a document, collecting at every event; returns the events counted.
+const char OPEN[] = "package.cpath = '" BINARY_DIR "/lua/?.so'; vx = require 'velloran.xml'\n"
+                    R"lua(package.loaded['velloran.xml'] = nil
+    assert(require('velloran.xml') == vx and not rawget(_G, 'xml'))
     events = 0
     local function count() events = events + 1; collectgarbage() end
-    local cb = {startelement = count, endelement = count}
-    open = vx.CreateParser(cb)
-    assert(open:Parse('<a><b x="1">') == 1)
-    vx.CreateParser(cb):Parse("<c>")
-    collectgarbage()
-    return events)lua"),
-            "3");
-  return L;
-}
-
+    open = vx.CreateParser({startelement = count, endelement = count})
+    assert(open:Parse('<a><b x="1">') == 1 and vx.CreateParser(open:GetCallbacks()):Parse('<c>'))
+    return events)lua";
 const char DECLARED[] = "return vx.SerializeTable({}):match('encoding=\"(.-)\"')";
 
 TEST(ModuleStates, EachStateItsOwnAndClosingOneLeavesTheOther) {
-  lua_State *a = open(), *b = open();
-  EXPECT_EQ(run(a, "vx.SetHostEncoding('iso-8859-1')"), "nil");
-  EXPECT_EQ(run(b, DECLARED), "utf-8");
-  EXPECT_EQ(run(a, DECLARED), "iso-8859-1");
-  EXPECT_EQ(run(b, "return vx.DeserializeTable(vx.SerializeTable({'\\195\\169'}))[1]"), "\xc3\xa9");
-  lua_close(a);
-  EXPECT_EQ(run(b, "assert(open:Parse('</b></a>') == 1 and open:Parse() == 1); return events"),
+  lua_State *states[3];
+  auto open = [&](int i) {
+    luaL_openlibs(states[i] = luaL_newstate());
+    EXPECT_EQ(run(states[i], OPEN), "3");
+  };
+  open(0), open(1);
+  EXPECT_EQ(run(states[0], "vx.SetHostEncoding('iso-8859-1')"), "nil");
+  EXPECT_EQ(run(states[1], DECLARED), "utf-8");
+  EXPECT_EQ(run(states[0], DECLARED), "iso-8859-1");
+  lua_close(states[0]);
+  EXPECT_EQ(run(states[1], "assert(open:Parse('</b></a>') + open:Parse() == 2) return events"),
             "5");
-  lua_close(b);
-  lua_State *c = open();
-  EXPECT_EQ(run(c, DECLARED), "utf-8");
-  lua_close(c);
+  lua_close(states[1]);
+  open(2); // after every state that had the module has closed
+  EXPECT_EQ(run(states[2], DECLARED), "utf-8");
+  lua_close(states[2]);
 }
 
 } // namespace
