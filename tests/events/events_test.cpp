@@ -98,8 +98,28 @@ child endelement("b")
 child characterdata("y")
 characterdata("ef")
 endelement("a")]]},
+      -- with parameter-entity parsing, the external DTD through a child
+      -- (after the internal subset), and a parameter entity through its own
+      {{"startelement", "characterdata", "entitydecl", "attlistdecl", "externalentityref"},
+       '<!DOCTYPE a PUBLIC "dp" "a.dtd" [<!ENTITY i "I">]><a>&t;&c;&i;</a>', nil, [[
+entitydecl("i",0,"I","B",nil,nil,nil)
+externalentityref(obj,"B","a.dtd","dp")
+child entitydecl("t",0,"T",nil,nil,nil,nil)
+child entitydecl("p",1,nil,nil,"p.ent",nil,nil)
+child externalentityref(obj,nil,"p.ent",nil)
+child entitydecl("c",0,"C",nil,nil,nil,nil)
+child attlistdecl("a","x","CDATA","d",0)
+startelement("a",{x="d"})
+characterdata("TCI")]], xml.XML_PARAM_ENTITY_PARSING_ALWAYS},
+      {{"characterdata", "externalentityref", "skippedentity"}, '<a>&t;</a>', nil, [[
+externalentityref(obj,"B",nil,nil)
+characterdata("T")]], xml.XML_PARAM_ENTITY_PARSING_ALWAYS, true},
+      {{"characterdata", "externalentityref", "skippedentity"}, '<!DOCTYPE a SYSTEM "a.dtd"><a>&t;</a>',
+       nil, 'skippedentity("t",0)'},
     }
-    local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep"}
+    local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep",
+      ["a.dtd"] = '<!ENTITY t "T"><!ENTITY % p SYSTEM "p.ent">%p;<!ATTLIST a x CDATA "d">',
+      ["p.ent"] = '<!ENTITY c "C">', foreign = '<!ENTITY t "T">'}
     local children = {}
     for _, row in ipairs(rows) do
       local cb, log = eventRecorder(row[1])
@@ -107,14 +127,18 @@ endelement("a")]]},
       cb.externalentityref = record and function(p, child, base, systemId, publicId)
         record(p, child, base, systemId, publicId)
         children[#children + 1] = child
-        assert(child:Parse(entities[systemId]) == 1 and child:Parse() == 1)
+        assert(child:Parse(entities[systemId or "foreign"]) == 1 and child:Parse() == 1)
         return 1
       end
-      expectEqual({parseAll(cb, row[2], row[3])}, {1, 1})
+      local function setup(p)
+        eq(p:SetParamEntityParsing(row[5] or xml.XML_PARAM_ENTITY_PARSING_NEVER), 1)
+        if row[6] then p:UseForeignDTD() end
+      end
+      expectEqual({parseAll(cb, row[2], row[3], nil, setup)}, {1, 1})
       expectLog(log, row[4])
     end
     -- The children were closed on the way back from their callbacks.
-    eq(#children, 2)
+    eq(#children, 5)
     for _, child in ipairs(children) do
       expectError("Parser is closed!", child.Parse, child, "<x/>")
       expectError("Parser is closed!", child.GetError, child)
@@ -180,10 +204,11 @@ TEST_F(Events, ContentModelsAreFreedWhenNoCallbackRuns) {
 // callbacks cb and a recorder of start tags unless cb has its own; returns
 // the call's two results, GetError's message and the start tags seen.
 static const char *const OUTCOME = R"lua(
-  function outcome(cb, doc)
+  function outcome(cb, doc, peMode)
     local seen = {}
     cb.startelement = cb.startelement or function(p, name) seen[#seen + 1] = name end
     local p = xml.CreateParser(cb)
+    if peMode then p:SetParamEntityParsing(peMode) end
     local ok, result = pcall(p.Parse, p, doc)
     local message = (p:GetError())
     p:Free()
@@ -234,6 +259,23 @@ TEST_F(Events, ExternalEntityResultsAndFailures) {
       externalentityref = function(p, child) childResult = child:Parse("<c/>") return 1 end}, doc)
     assert(not ok and message:find("bad c", 1, true), message)
     eq(childResult, 1)
+
+    -- The external DTD's child: a callback failing inside it, Free of the
+    -- running objects, a DTD that refers to itself.
+    local dtdDoc, always = '<!DOCTYPE a SYSTEM "a.dtd"><a/>', xml.XML_PARAM_ENTITY_PARSING_ALWAYS
+    ok, message = outcome({entitydecl = function() error("bad decl") end,
+      externalentityref = function(p, child) childResult = child:Parse('<!ENTITY x "y">') return 1 end},
+      dtdDoc, always)
+    assert(not ok and message:find("bad decl", 1, true), message)
+    eq(childResult, 1)
+    local errors = {}
+    local function selfRef(p, child)
+      expectError("Invalid parser state!", p.Free, p)
+      if child:Parse('<!ENTITY % self SYSTEM "a.dtd">%self;') == 1 and child:Parse() == 1 then return 1 end
+      errors[#errors + 1] = child:GetError()
+    end
+    expectEqual({outcome(ref(selfRef), dtdDoc, always)}, {true, 0, refused, ""})
+    eq(table.concat(errors, "|"), "recursive entity reference|" .. refused)
   )lua");
 }
 
