@@ -33,9 +33,9 @@ int SetParamEntityParsing(lua_State *L) {
   lua_Number mode = host::lua_tonumber(L, ARG_VALUE);
   if (record->parseState != PSTATE_NOT_STARTED)
     return errorIds[ERR_INVALID_STATE];
-  int accepted = knownMode(mode) &&
-                 XML_SetParamEntityParsing(record->expatParser,
-                                           static_cast<XML_ParamEntityParsing>(mode));
+  int accepted =
+      knownMode(mode) &&
+      XML_SetParamEntityParsing(record->expatParser, static_cast<XML_ParamEntityParsing>(mode));
   host::lua_pushnumber(L, accepted ? 1 : 0);
   return 1;
 }
