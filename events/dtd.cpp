@@ -93,7 +93,11 @@ int XMLCALL onNotStandalone(void *userData) {
 /* The child object lives for the callback only: the script parses the
    entity's text with it, and it is closed on the way back, so a kept child
    reports "Parser is closed!". Its events reach the callbacks through the
-   parent's record, which the child Expat parser inherits as user data. */
+   parent's record, which the child Expat parser inherits as user data.
+   With parameter-entity parsing on, the external DTD subset and external
+   parameter entities come here too, with a null context: Expat then makes
+   a child that reads declarations into the parent's DTD (or, for a
+   parameter entity met inside an entity value, that value). */
 int XMLCALL onExternalEntityRef(XML_Parser parser, const XML_Char *context, const XML_Char *base,
                                 const XML_Char *systemId, const XML_Char *publicId) {
   ParserRecord *record = recordOf(XML_GetUserData(parser));

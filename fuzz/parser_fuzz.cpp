@@ -153,6 +153,8 @@ local function busy(body, sep, merge, rnd, actions, endWithFree)
       if action == 0 then
         local line, col, pos = self:GetPosition()
         assert(line >= 1 and col >= 1 and pos >= 0, "position out of range")
+        local context = self:GetInputContext()
+        assert(context == nil or type(context) == "string", "input context not a string")
       elseif action == 1 then
         local msg, line, col, pos = self:GetError()
         assert(line >= 1 and col >= 1 and pos >= 0, "error position out of range")
@@ -191,6 +193,8 @@ local function busy(body, sep, merge, rnd, actions, endWithFree)
   end
   if rnd(4) == 0 then cb._nonstrict = 1 end
   p = xml.CreateParser(cb, sep, merge)
+  -- external DTDs and parameter entities through children too
+  p:SetParamEntityParsing(rnd(3))
   feed(p, body, rnd, 1 + rnd(64))
   if endWithFree then
     try("Free", p.Free, p)

@@ -21,6 +21,9 @@ int GetBase(lua_State *L);
 int SetBase(lua_State *L);
 int Stop(lua_State *L);
 int GetError(lua_State *L);
+int SetParamEntityParsing(lua_State *L);
+int UseForeignDTD(lua_State *L);
+int GetInputContext(lua_State *L);
 int Collect(lua_State *L); /* the collector hook __gc */
 
 } // namespace parser

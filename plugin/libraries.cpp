@@ -29,6 +29,9 @@ static const CommandRecord parserCommands[] = {
     {"SetBase", parser::SetBase},
     {"Stop", parser::Stop},
     {"GetError", parser::GetError},
+    {"SetParamEntityParsing", parser::SetParamEntityParsing},
+    {"UseForeignDTD", parser::UseForeignDTD},
+    {"GetInputContext", parser::GetInputContext},
     {"__gc", parser::Collect},
     {nullptr, nullptr},
 };
@@ -43,17 +46,27 @@ static const HelpRecord parserHelp[] = {
     {"parser:SetBase(s$) -- set base for relative URIs", 0},
     {"ok=parser:Stop() -- stop the parser", 0},
     {"s$,line,col,pos=parser:GetError() -- get extended error information (V2.0)", 0},
+    {"ok=parser:SetParamEntityParsing(mode) -- set parameter entity parsing", 0},
+    {"parser:UseForeignDTD([flag]) -- use a DTD for documents without one", 0},
+    {"s$=parser:GetInputContext() -- get the document text of the current event", 0},
     {nullptr, 0},
 };
 
-/* Expat's content-model enumerations, for the "elementdecl" callback. */
+/* Expat's content-model enumerations, for the "elementdecl" callback, and
+   its parameter-entity parsing modes, for SetParamEntityParsing. */
 #define EXPAT_CONSTANT(name) {#name, 0, name},
+// clang-format off
 static const ConstantRecord xmlConstants[] = {
     EXPAT_CONSTANT(XML_CTYPE_EMPTY) EXPAT_CONSTANT(XML_CTYPE_ANY) EXPAT_CONSTANT(XML_CTYPE_MIXED)
     EXPAT_CONSTANT(XML_CTYPE_NAME) EXPAT_CONSTANT(XML_CTYPE_CHOICE) EXPAT_CONSTANT(XML_CTYPE_SEQ)
     EXPAT_CONSTANT(XML_CQUANT_NONE) EXPAT_CONSTANT(XML_CQUANT_OPT) EXPAT_CONSTANT(XML_CQUANT_REP)
-    EXPAT_CONSTANT(XML_CQUANT_PLUS) {nullptr, 0, 0},
+    EXPAT_CONSTANT(XML_CQUANT_PLUS)
+    EXPAT_CONSTANT(XML_PARAM_ENTITY_PARSING_NEVER)
+    EXPAT_CONSTANT(XML_PARAM_ENTITY_PARSING_UNLESS_STANDALONE)
+    EXPAT_CONSTANT(XML_PARAM_ENTITY_PARSING_ALWAYS)
+    {nullptr, 0, 0},
 };
+// clang-format on
 #undef EXPAT_CONSTANT
 
 static const CommandRecord *const commandTables[LIBRARY_COUNT] = {xmlCommands, parserCommands};

@@ -62,5 +62,5 @@ if [ ${#missing[@]} -ne 0 ]; then
   apt-get install -y -q --no-install-recommends "${missing[@]}"
 fi
 
-# James Clark's XML test cases, for the conformance test (not kept in git).
+# The XML test suites of the conformance tests (not kept in git).
 bash "$(dirname "$0")/fetch_xmltest.sh"

@@ -1,13 +1,18 @@
--- Prints the events that the xml plugin reports for documents of James
--- Clark's XML test cases, in the line format of xmltest_compare.py.
--- Usage: velloran xmltest_events.lua [--chunk=N] SUITE DOC...   (DOC relative to SUITE)
--- With --chunk=N each document is fed in pieces of N bytes.
+-- Prints the events that the xml plugin reports for documents of an XML
+-- test suite, in the line format of xmltest_compare.py.
+-- Usage: velloran xmltest_events.lua [--chunk=N] [--pe] [--ns] SUITE DOC...
+-- (DOC relative to SUITE). With --chunk=N each document is fed in pieces of
+-- N bytes; --pe turns parameter-entity parsing on (unless standalone), so
+-- that external DTDs are read; --ns parses with namespaces (separator " ").
 local args = {...}
 if #args == 0 and arg then args = arg end
-local chunk
-if args[1] and args[1]:match("^%-%-chunk=") then
-  chunk = tonumber(args[1]:sub(9))
-  table.remove(args, 1)
+local chunk, pe, separator
+while args[1] and args[1]:match("^%-%-") do
+  local option = table.remove(args, 1)
+  if option:match("^%-%-chunk=") then chunk = tonumber(option:sub(9))
+  elseif option == "--pe" then pe = true
+  elseif option == "--ns" then separator = " "
+  else error("unknown option " .. option) end
 end
 local suite = args[1]
 
@@ -59,31 +64,46 @@ local callbacks = {
     flush()
     lines[#lines + 1] = "P " .. escape(target) .. " " .. escape(data)
   end,
-  -- The entity's file, resolved against the base, is fed to the child.
+  entitydecl = function(p, name, isParameter, value)
+    flush()
+    lines[#lines + 1] = "D " .. escape(name) .. " " .. isParameter .. " " ..
+                        (value and escape(value) or "-")
+  end,
+  -- The entity's file, resolved against the base, is fed to the child,
+  -- whose base is the file's folder.
   externalentityref = function(p, child, base, systemId, publicId)
-    local data = readFile(base .. "/" .. systemId)
+    if not systemId then return 0 end
+    local path = systemId
+    if base and not systemId:match("^/") then path = base .. "/" .. systemId end
+    local data = readFile(path)
     if not data then return 0 end
+    child:SetBase(path:match("^(.*)/[^/]*$") or "")
     if child:Parse(data) == 1 and child:Parse() == 1 then return 1 end
     return 0
   end,
 }
+
+local function parseDocument(p, data)
+  if pe then p:SetParamEntityParsing(xml.XML_PARAM_ENTITY_PARSING_UNLESS_STANDALONE) end
+  local ok = true
+  local size = chunk or math.max(#data, 1)
+  for at = 1, #data, size do
+    ok = ok and p:Parse(data:sub(at, at + size - 1)) == 1
+  end
+  return ok and p:Parse() == 1
+end
 
 for i = 2, #args do
   local relative = args[i]
   local path = suite .. "/" .. relative
   lines, pieces = {}, {}
   local data = assert(readFile(path), "cannot read " .. path)
-  local p = xml.CreateParser(callbacks)
+  local p = xml.CreateParser(callbacks, separator)
   p:SetBase((path:gsub("/[^/]*$", "")))
-  local ok = true
-  local size = chunk or math.max(#data, 1)
-  for at = 1, #data, size do
-    ok = ok and p:Parse(data:sub(at, at + size - 1)) == 1
-  end
-  ok = ok and p:Parse() == 1
+  local done, ok = pcall(parseDocument, p, data)
   p:Free()
   flush()
   io.write("# ", relative, "\n")
   if #lines > 0 then io.write(table.concat(lines, "\n"), "\n") end
-  io.write("= ", ok and 1 or 0, "\n")
+  io.write("= ", done and (ok and 1 or 0) or "error " .. escape(tostring(ok)), "\n")
 end

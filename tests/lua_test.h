@@ -18,8 +18,9 @@
 //                                 numbers exact
 //   cb, log = eventRecorder(keys) -- callbacks that append "key(args)" to log,
 //                                 "child key(args)" when self is not `main`
-//   ok, final = parseAll(cb, doc [, sep, merge]) -- one Parse and the final one
-//                                 by a new parser `main` with base "B"
+//   ok, final = parseAll(cb, doc [, sep, merge, setup]) -- one Parse and the final
+//                                 one by a new parser `main` with base "B", after
+//                                 setup(main)
 //   expectLog(log, text), expectEqual(got, want) -- compare via show
 //   back, text = roundTrip(t, options) -- t through SerializeTable and back
 //   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
@@ -61,9 +62,10 @@ function eventRecorder(keys)
 end
 
 -- Parses doc in one chunk and finishes; main is the parser object.
-function parseAll(cb, doc, sep, merge)
+function parseAll(cb, doc, sep, merge, setup)
   main = xml.CreateParser(cb, sep, merge)
   main:SetBase("B")
+  if setup then setup(main) end
   local ok = main:Parse(doc)
   return ok, main:Parse()
 end

@@ -18,8 +18,9 @@ TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
       '<!ENTITY % pe "pv">'
     local cdata = "<a>x<![CDATA[y]]>z<!--c-->w</a>"
     local rows = {
+      -- (without parameter-entity parsing, the external DTD is not read)
       {{"startelement", "endelement", "characterdata", "comment", "processinginstruction",
-        "xmldecl", "skippedentity"},
+        "xmldecl", "skippedentity", "externalentityref"},
        '<?xml version="1.0" encoding="UTF-8" standalone="no"?><!DOCTYPE a SYSTEM "a.dtd">' ..
        '<a x="1" y="2"><b/>t<!--c--><?tgt?><?pi some data?>&e;</a>', nil, [[
 xmldecl("1.0","UTF-8",0)
@@ -98,8 +99,26 @@ child endelement("b")
 child characterdata("y")
 characterdata("ef")
 endelement("a")]]},
+      -- with parameter-entity parsing, the external DTD through a child
+      -- (after the internal subset), and a parameter entity through its own
+      {{"startelement", "characterdata", "entitydecl", "attlistdecl", "externalentityref"},
+       '<!DOCTYPE a PUBLIC "dp" "a.dtd" [<!ENTITY i "I">]><a>&t;&c;&i;</a>', nil, [[
+entitydecl("i",0,"I","B",nil,nil,nil)
+externalentityref(obj,"B","a.dtd","dp")
+child entitydecl("t",0,"T",nil,nil,nil,nil)
+child entitydecl("p",1,nil,nil,"p.ent",nil,nil)
+child externalentityref(obj,nil,"p.ent",nil)
+child entitydecl("c",0,"C",nil,nil,nil,nil)
+child attlistdecl("a","x","CDATA","d",0)
+startelement("a",{x="d"})
+characterdata("TCI")]], xml.XML_PARAM_ENTITY_PARSING_ALWAYS},
+      -- a foreign DTD
+      {{"characterdata", "externalentityref"}, '<a>&t;</a>', nil,
+       'externalentityref(obj,"B",nil,nil)\ncharacterdata("T")', 2, true},
     }
-    local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep"}
+    local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep",
+      ["a.dtd"] = '<!ENTITY t "T"><!ENTITY % p SYSTEM "p.ent">%p;<!ATTLIST a x CDATA "d">',
+      ["p.ent"] = '<!ENTITY c "C">', foreign = '<!ENTITY t "T">'}
     local children = {}
     for _, row in ipairs(rows) do
       local cb, log = eventRecorder(row[1])
@@ -107,14 +126,15 @@ endelement("a")]]},
       cb.externalentityref = record and function(p, child, base, systemId, publicId)
         record(p, child, base, systemId, publicId)
         children[#children + 1] = child
-        assert(child:Parse(entities[systemId]) == 1 and child:Parse() == 1)
+        assert(child:Parse(entities[systemId or "foreign"]) == 1 and child:Parse() == 1)
         return 1
       end
-      expectEqual({parseAll(cb, row[2], row[3])}, {1, 1})
+      local function setup(p) p:SetParamEntityParsing(row[5] or 0) p:UseForeignDTD(row[6] and 1 or 0) end
+      expectEqual({parseAll(cb, row[2], row[3], nil, setup)}, {1, 1})
       expectLog(log, row[4])
     end
     -- The children were closed on the way back from their callbacks.
-    eq(#children, 2)
+    eq(#children, 5)
     for _, child in ipairs(children) do
       expectError("Parser is closed!", child.Parse, child, "<x/>")
       expectError("Parser is closed!", child.GetError, child)
@@ -180,10 +200,11 @@ TEST_F(Events, ContentModelsAreFreedWhenNoCallbackRuns) {
 // callbacks cb and a recorder of start tags unless cb has its own; returns
 // the call's two results, GetError's message and the start tags seen.
 static const char *const OUTCOME = R"lua(
-  function outcome(cb, doc)
+  function outcome(cb, doc, peMode)
     local seen = {}
     cb.startelement = cb.startelement or function(p, name) seen[#seen + 1] = name end
     local p = xml.CreateParser(cb)
+    if peMode then p:SetParamEntityParsing(peMode) end
     local ok, result = pcall(p.Parse, p, doc)
     local message = (p:GetError())
     p:Free()
@@ -234,6 +255,16 @@ TEST_F(Events, ExternalEntityResultsAndFailures) {
       externalentityref = function(p, child) childResult = child:Parse("<c/>") return 1 end}, doc)
     assert(not ok and message:find("bad c", 1, true), message)
     eq(childResult, 1)
+
+    -- The external DTD's child: Free of the running objects is refused; a
+    -- DTD that refers to itself fails.
+    local errors = {}
+    expectEqual({outcome(ref(function(p, child)
+      expectError("Invalid parser state!", p.Free, p)
+      if child:Parse('<!ENTITY % self SYSTEM "a.dtd">%self;') + child:Parse() == 2 then return 1 end
+      errors[#errors + 1] = child:GetError()
+    end), '<!DOCTYPE a SYSTEM "a.dtd"><a/>', 2)}, {true, 0, refused, ""})
+    eq(table.concat(errors, "|"), "recursive entity reference|" .. refused)
   )lua");
 }
 

@@ -27,16 +27,20 @@ TEST_F(Faults, EveryFailingExpatAllocationEndsTheParseCleanly) {
       '<r xmlns:n="urn:n"><n:a n:y="1">t&e;&x;</n:a><![CDATA[c]]><!--k--><?p d?>' ..
       string.rep("<b>text</b>", 20) .. '</r>',
     '<r>' .. string.rep('<e a="1" b="2" c="3">' .. string.rep("w", 300) .. '</e>', 30) .. '</r>',
+    -- an external DTD that reads a parameter entity
+    '<!DOCTYPE r SYSTEM "r.dtd" [<!ENTITY i "I">]><r a="&i;">&t;&i;&c;</r>',
   }
+  TEXTS = {["r.dtd"] = '<!ENTITY t "T"><!ENTITY % p SYSTEM "p.ent">%p;<!ATTLIST r d CDATA "v">',
+           ["p.ent"] = '<!ENTITY c "C"><!ELEMENT r ANY>'}
   -- One parse: returns its log ending in the outcome.
   function parseOnce(doc, sep, merge, chunk)
     local cb, log = eventRecorder(KEYS)
     local record = cb.externalentityref
     cb.notstandalone = function() return 1 end
-    cb.externalentityref = function(self, child, ...)
-      record(self, child, ...)
+    cb.externalentityref = function(self, child, base, systemId, ...)
+      record(self, child, base, systemId, ...)
       -- a child that fails fails the parent
-      return child:Parse("<i>in</i>") == 1 and child:Parse() == 1 and 1 or 0
+      return child:Parse(TEXTS[systemId] or "<i>in</i>") == 1 and child:Parse() == 1 and 1 or 0
     end
     local ok, p = pcall(xml.CreateParser, cb, sep, merge)
     if not ok then
@@ -44,6 +48,7 @@ TEST_F(Faults, EveryFailingExpatAllocationEndsTheParseCleanly) {
       return table.concat(log, "|"), "create failed"
     end
     main = p
+    p:SetParamEntityParsing(xml.XML_PARAM_ENTITY_PARSING_ALWAYS)
     local outcome = "ok"
     for at = 1, #doc, chunk do
       local ok, r = pcall(p.Parse, p, doc:sub(at, at + chunk - 1))

@@ -11,7 +11,8 @@ using Hostile = LuaTest;
 
 static const char *const CALLS = R"lua(
   METHODS = {"Free", "Parse", "GetPosition", "SetEncoding", "GetCallbacks", "GetBase",
-             "SetBase", "Stop", "GetError", "__gc"}
+             "SetBase", "Stop", "GetError", "SetParamEntityParsing", "UseForeignDTD",
+             "GetInputContext", "__gc"}
   local proto = xml.CreateParser({})
   M = {}
   for _, name in ipairs(METHODS) do M[name] = proto[name] end
@@ -40,6 +41,9 @@ static const char *const CALLS = R"lua(
       for _, name in ipairs{"Parse", "SetEncoding", "SetBase"} do
         expectError("string expected", p[name], p, bad)
       end
+      for _, name in ipairs{"SetParamEntityParsing", "UseForeignDTD"} do
+        expectError("number expected", p[name], p, bad)
+      end
       expectError("string expected", xml.CreateParser, {}, bad)
       expectError("number expected", xml.CreateParser, {}, nil, bad == true and {} or bad)
     end
@@ -65,7 +69,8 @@ TEST_F(Hostile, WrongArgumentsAndOwnMethodsFromInsideCallbacks) {
       wrongCalls()
       -- the object's own methods that would disturb the running parse
       for _, call in ipairs{{"Parse", "<x/>"}, {"Parse"}, {"Free"}, {"__gc"},
-                            {"SetEncoding", "UTF-8"}} do
+                            {"SetEncoding", "UTF-8"}, {"SetParamEntityParsing", 1},
+                            {"UseForeignDTD"}} do
         expectError("Invalid parser state!", self[call[1]], self, call[2])
       end
       -- and those that may run

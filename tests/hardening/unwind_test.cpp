@@ -32,7 +32,8 @@ TEST_F(Unwind, BrokenStepLeavesOnlyFree) {
       collectgarbage()
       for _, call in ipairs{{"GetPosition"}, {"GetError"}, {"Stop"}, {"GetBase"},
                             {"GetCallbacks"}, {"Parse", "<b/>"}, {"Parse"}, {"SetBase", "base"},
-                            {"SetEncoding", "UTF-8"}} do
+                            {"SetEncoding", "UTF-8"}, {"SetParamEntityParsing", 1},
+                            {"UseForeignDTD"}, {"GetInputContext"}} do
         expectError("Invalid parser state!", p[call[1]], p, call[2])
       end
       p:Free() -- closes without parsing
@@ -55,25 +56,30 @@ TEST_F(Unwind, BrokenObjectLeftToTheCollector) {
 
 // A child object's step broken off inside the parent's callback: the
 // parent's record, through which the child's events went, is put back, and
-// the parent parses on.
+// the parent parses on. Rows of {document, the child's text}: an external
+// entity, and an external DTD.
 TEST_F(Unwind, BrokenChildStepLeavesTheParentSound) {
   lua(RAISING_TABLE);
   lua(R"(
-    for _, merge in ipairs{0, 1} do
+    for i = 0, 3 do
+      local merge, row = i % 2, ({
+        {'<!DOCTYPE r [<!ENTITY e SYSTEM "e.xml">]><r>before&e;after<b/>end</r>', "<i>inner</i>"},
+        {'<!DOCTYPE r SYSTEM "r.dtd"><r>before<b/>after<b/>end</r>', "<?pi in the DTD?>"}})[i < 2 and 1 or 2]
       local texts = {}
       local p = xml.CreateParser(raisingTable({
         characterdata = function(self, s) texts[#texts + 1] = s end,
         startelement = function() end,
+        processinginstruction = function() end,
         externalentityref = function(self, child)
           armed = true
-          local ok, err = pcall(child.Parse, child, "<i>inner</i>")
+          local ok, err = pcall(child.Parse, child, row[2])
           armed = false
           assert(not ok and err:find("index failed", 1, true), tostring(err))
           expectError("Invalid parser state!", child.GetPosition, child)
           return 1
         end}), nil, merge)
-      local doc = '<!DOCTYPE r [<!ENTITY e SYSTEM "e.xml">]><r>before&e;after<b/>end</r>'
-      eq(p:Parse(doc), 1)
+      eq(p:SetParamEntityParsing(xml.XML_PARAM_ENTITY_PARSING_ALWAYS), 1)
+      eq(p:Parse(row[1]), 1)
       eq(p:Parse(), 1)
       eq(table.concat(texts, "|"), "before|after|end")
       p:Free()

@@ -62,6 +62,13 @@ TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
       {{{}, "SetEncoding", "ISO-8859-1"}, {1, "Parse", "<a>\233</a>"}, {"\195\169", "texts"},
        {E"Invalid parser state!", "SetEncoding", "UTF-8"}},
       {{1, "Parse", ""}, {E"Invalid parser state!", "SetEncoding", "UTF-8"}},
+      -- parameter-entity parsing and a foreign DTD: set before the first
+      -- step only; modes Expat does not know are refused
+      {{1, "SetParamEntityParsing", 2}, {0, "SetParamEntityParsing", 3},
+       {0, "SetParamEntityParsing", 0.5}, {{}, "UseForeignDTD"}, {{}, "UseForeignDTD", 0},
+       {"nil", "GetInputContext"}, {1, "Parse", "<a/>"}, {"nil", "GetInputContext"},
+       {E"Invalid parser state!", "SetParamEntityParsing", 0},
+       {E"Invalid parser state!", "UseForeignDTD", 1}},
       -- stopped from its callback, reporting where it is; and between chunks
       {stop = true, merge = 0, {0, "Parse", "<a>one<b/>two</a>"}, {"parsing aborted", "GetError"},
        {"one|1,4,4nil", "texts"}},
@@ -104,7 +111,18 @@ TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
                          {E'XML callback "characterdata" is not a function!', "Parse", "<a>x</a>"},
                          {1, "GetPosition"}, {{}, "Free"}}
     end
+    -- Each event's own text of the document (the end of an empty element
+    -- has none); a child's events have the entity's text.
+    local contexts = {}
+    local function keep(self, child)
+      contexts[#contexts + 1] = self:GetInputContext()
+      if type(child) == "userdata" then return child:Parse("<i>in</i>") + child:Parse() end
+    end
+    rows[#rows + 1] = {merge = 0, cb = {startelement = keep, endelement = keep, characterdata = keep,
+      comment = keep, externalentityref = keep}, {1, "Parse", '<!DOCTYPE a [<!ENTITY e SYSTEM "e">' ..
+      '<!ENTITY t "T">]><a x="1">t&amp;<!--c--><b/>&e;&t;</a>'}}
     for r, row in ipairs(rows) do runSteps(row, r) end
+    eq(table.concat(contexts, "|"), '<a x="1">|t|&amp;|<!--c-->|<b/>||&e;|<i>|in|</i>|&t;|</a>')
 
     -- collecting an unfinished parser calls nothing
     local called
