@@ -8,6 +8,7 @@
 #include "host/services.h"
 #include "parser/commands.h"
 #include "parser/dispatch.h"
+#include "parser/positions.h"
 #include "parser/record.h"
 #include "plugin/errors.h"
 
@@ -46,7 +47,7 @@ XML_Status startExpat(XML_Parser parser) {
    the pieces double while a long token stays open and the work stays
    linear in the text's length. */
 size_t nextPiece(const ParserRecord *record, size_t length) {
-  XML_Index at = XML_GetCurrentByteIndex(record->expatParser);
+  int64_t at = expatByteIndex(record->expatParser);
   int64_t tail = at >= 0 && at <= record->bytesFed ? record->bytesFed - at : 0;
   int64_t piece = tail > record->pieceSize ? tail : record->pieceSize;
   /* Expat's buffer holds the tail and the piece within an int. */
@@ -121,9 +122,9 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
 }
 
 void pushPosition(lua_State *L, XML_Parser parser) {
-  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentLineNumber(parser)));
-  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentColumnNumber(parser)) + 1);
-  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentByteIndex(parser)) + 1);
+  host::lua_pushnumber(L, static_cast<lua_Number>(expatLineNumber(parser)));
+  host::lua_pushnumber(L, static_cast<lua_Number>(expatColumnNumber(parser)) + 1);
+  host::lua_pushnumber(L, static_cast<lua_Number>(expatByteIndex(parser)) + 1);
 }
 
 } // namespace
