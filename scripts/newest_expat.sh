@@ -12,7 +12,8 @@
 # when the package cannot be had, e.g. without a network.
 set -euo pipefail
 
-build=$1
+mkdir -p "$1/newest-expat"
+build=$(cd "$1" && pwd)
 module=$2
 shift 2
 
@@ -36,7 +37,6 @@ fetch() {
 }
 
 # One download per build folder, whatever runs side by side.
-mkdir -p "$build/newest-expat"
 exec 9>"$build/newest-expat/lock"
 flock 9
 
@@ -58,9 +58,10 @@ library=$(find "$dir/root" -name libexpat.so.1 -print -quit)
 [ -n "$library" ] || { echo "FAIL: the libexpat1 $version package holds no libexpat.so.1" >&2; exit 1; }
 libdir=$(dirname "$library")
 export LD_LIBRARY_PATH=$libdir${LD_LIBRARY_PATH:+:$LD_LIBRARY_PATH}
-if ! ldd "$module" | grep -q "libexpat.so.1 => $libdir/"; then
+resolved=$(ldd "$module")
+if [[ $resolved != *"libexpat.so.1 => $libdir/"* ]]; then
   echo "FAIL: $module does not load $library" >&2
-  ldd "$module" >&2
+  echo "$resolved" >&2
   exit 1
 fi
 echo "libexpat1 $version from $libdir"
