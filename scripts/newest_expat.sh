@@ -32,7 +32,8 @@ fetch() {
   mkdir -p "$dir"
   (cd "$dir" && apt-get -q -o APT::Sandbox::User=root download "libexpat1=$version") \
     >"$dir/download.log" 2>&1 || return 1
-  dpkg-deb -x "$dir"/libexpat1_*.deb "$dir/root"
+  dpkg-deb -x "$dir"/libexpat1_*.deb "$dir/root" ||
+    { echo "FAIL: cannot unpack libexpat1 $version" >&2; exit 1; }
   touch "$dir/unpacked"
 }
 
