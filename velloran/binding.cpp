@@ -4,6 +4,7 @@
  */
 #include "velloran/binding.h"
 #include "velloran/table_serializer.h"
+#include "velloran/table_session.h"
 #include "velloran/script.h"
 #include "velloran/services.h"
 
@@ -169,6 +170,7 @@ void bindLibraries(lua_State *L, const Plugin *plugin, int into) {
                  libraries[i].base.c_str());
   }
   plugin->SetCurrentLibrary(0);
+  registerSessionMetatable(L);
 }
 
 int bindPlugin(lua_State *L) {
