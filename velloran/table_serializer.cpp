@@ -58,6 +58,7 @@ int deserializeWork(lua_State *L) {
 int readWork(lua_State *L) {
   Session *s = workSession(L);
   const char *path = lua_tostring(L, ARG1);
+  s->path = path;
   openInputFile(L, s, path);
   openSerializer(L, s, false);
   loadRoot(L, s);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "velloran/table_session.h"
+#include "velloran/slots.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -60,8 +61,10 @@ int32_t readStream(void *buffer, int32_t size, void *handle) {
     return 0;
   if (s->file) {
     size_t n = fread(buffer, 1, static_cast<size_t>(size), s->file);
-    if (n == 0 && ferror(s->file) && !s->ioError)
-      s->ioError = errno ? errno : EIO;
+    if (n == 0 && ferror(s->file)) {
+      s->ioError = s->ioError ? s->ioError : errno ? errno : EIO;
+      return -1; /* not the end of the file */
+    }
     return static_cast<int32_t>(n);
   }
   size_t left = s->inputLength - s->inputOffset;
@@ -105,6 +108,17 @@ void fail(lua_State *L, Session *s, const char *format, ...) {
   abort(); /* lua_error does not return */
 }
 
+void clearReason() {
+  clearErrorArgument();
+}
+
+const char *copyReason(char *buffer) {
+  const char *reason = pendingErrorArgument();
+  snprintf(buffer, REASON_LIMIT, "%s", reason ? reason : "");
+  clearErrorArgument();
+  return buffer;
+}
+
 void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count,
                size_t size) {
   if (count < *capacity)
@@ -123,11 +137,16 @@ void openSerializer(lua_State *L, Session *s, bool writing) {
   /* Nothing between here and InitSerializer runs script code: the tags
      point into the session's own copy of the options. */
   buildTags(&s->options, writing, tags, options);
+  clearReason();
   s->context = s->plugin->InitSerializer(readStream, writing ? writeStream : nullptr, s, tags);
   if (s->context)
     return;
+  char reason[REASON_LIMIT];
   if (s->ioError)
     fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
+  /* A reading serializer fails only for want of memory. */
+  if (!writing || strcmp(copyReason(reason), SERIALIZER_NO_MEMORY) == 0)
+    fail(L, s, "%s", SERIALIZER_NO_MEMORY);
   fail(L, s, "cannot start the XML serializer (is the root node a valid XML name?)");
 }
 
