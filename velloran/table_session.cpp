@@ -147,7 +147,9 @@ void openSerializer(lua_State *L, Session *s, bool writing) {
   /* A reading serializer fails only for want of memory. */
   if (!writing || strcmp(copyReason(reason), SERIALIZER_NO_MEMORY) == 0)
     fail(L, s, "%s", SERIALIZER_NO_MEMORY);
-  fail(L, s, "cannot start the XML serializer (is the root node a valid XML name?)");
+  /* Otherwise a writing serializer refuses only its root name. */
+  fail(L, s, "bad option 'rootnode' ('%s' cannot be written as an XML name)",
+       s->options.rootNode);
 }
 
 bool finishSession(Session *s) {

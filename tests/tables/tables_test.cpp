@@ -38,11 +38,10 @@ TEST_F(Tables, SameTableSameBytes) {
 
 // Each row: the message, then the call that must fail with it.
 TEST_F(Tables, RefusalsNameThePath) {
-  lua(R"(
+  lua(R"lua(
     local S, D = velloran.SerializeTable, velloran.DeserializeTable
     local cyclic = {settings = {window = {}}}
     cyclic.settings.window[3] = cyclic.settings
-    local text = S({a = {b = {c = 1}}, d = 2})
     for _, row in ipairs{
       {"contains itself at 'settings.window[3]'", S, cyclic},
       {"cannot save a boolean key at 'list[true]'", S, {list = {[true] = 1}}},
@@ -53,11 +52,12 @@ TEST_F(Tables, RefusalsNameThePath) {
       {"cannot save a C function", S, {f = print}},
       {"unknown option 'colour'", S, {}, {colour = 1}},
       {"bad option 'format'", S, {}, {format = "yaml"}},
+      {"bad option 'rootnode' ('1a' cannot be written as an XML name)", S, {}, {rootnode = "1a"}},
       {"a function under the key 'f': load functions only", D, S({f = function() end})},
     } do
       expectError(unpack(row))
     end
-  )");
+  )lua");
 }
 
 // Each row: format, XML, why it is no table and where. Both reading
