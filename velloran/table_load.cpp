@@ -37,10 +37,8 @@ const char *inFile(lua_State *L, Session *s) {
 [[noreturn]] void failLoad(lua_State *L, Session *s) {
   char reason[REASON_LIMIT];
   copyReason(reason);
-  if (s->ioError && s->path)
-    fail(L, s, "cannot read '%s': %s", s->path, strerror(s->ioError));
   if (s->ioError)
-    fail(L, s, "cannot read the XML: %s", strerror(s->ioError));
+    failStream(L, s, "read");
   if (strcmp(reason, SERIALIZER_NO_MEMORY) == 0)
     fail(L, s, "%s", reason);
   const char *where = inFile(L, s);

@@ -197,7 +197,7 @@ void putItem(lua_State *L, Session *s, const Walk *w, const ItemValue *key,
   if (s->putItem(s, key, value))
     return;
   if (s->ioError)
-    fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
+    failStream(L, s, "write");
   char message[64];
   snprintf(message, sizeof message, "cannot save this key or value in \"%s\" format",
            tableFormatNames[s->options.format]);

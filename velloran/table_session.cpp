@@ -119,6 +119,13 @@ const char *copyReason(char *buffer) {
   return buffer;
 }
 
+void failStream(lua_State *L, Session *s, const char *verb) {
+  const char *why = strerror(s->ioError ? s->ioError : EIO);
+  if (s->path)
+    fail(L, s, "cannot %s '%s': %s", verb, s->path, why);
+  fail(L, s, "cannot %s the XML: %s", verb, why);
+}
+
 void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count,
                size_t size) {
   if (count < *capacity)
@@ -143,7 +150,7 @@ void openSerializer(lua_State *L, Session *s, bool writing) {
     return;
   char reason[REASON_LIMIT];
   if (s->ioError)
-    fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
+    failStream(L, s, "write");
   /* A reading serializer fails only for want of memory. */
   if (!writing || strcmp(copyReason(reason), SERIALIZER_NO_MEMORY) == 0)
     fail(L, s, "%s", SERIALIZER_NO_MEMORY);

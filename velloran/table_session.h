@@ -65,7 +65,7 @@ struct Session {
   char *tempPath;
   char *targetPath;
   int ioError; /* errno of the first failed read or write */
-  const char *path; /* the file read, named in errors (anchored as an argument) */
+  const char *path; /* the file read or written, for errors (anchored as an argument) */
   /* the save walk: one frame per table being saved, and the keys of those
      tables (each table's keys after its parent's, sorted in place) */
   SaveFrame *frames;
@@ -101,6 +101,10 @@ void clearReason();
    into buffer (REASON_LIMIT bytes; "" when it gave none): a copy, since a
    finalizer run by the next allocation may call the plugin again. */
 const char *copyReason(char *buffer);
+
+/* Raises the stream's failure (s->ioError, else EIO): "cannot <verb>
+   'path': <the system's message>", or "the XML" for a text in memory. */
+[[noreturn]] void failStream(lua_State *L, Session *s, const char *verb);
 
 /* Grows *block to hold count + 1 elements of size bytes; raises on failure. */
 void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count, size_t size);
