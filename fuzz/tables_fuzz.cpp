@@ -81,7 +81,7 @@ local function same(a, b)
   return true
 end
 
-local REFUSALS = {"cannot save", "bad option", "cannot start the XML serializer"}
+local REFUSALS = {"cannot save", "bad option"}
 local function refused(err)
   for _, r in ipairs(REFUSALS) do
     if tostring(err):find(r, 1, true) then return true end

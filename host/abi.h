@@ -155,6 +155,27 @@ typedef int (*FreeSerializerFunc)(void *context);
 typedef int (*SerializeItemFunc)(void *context, const ItemValue *key, const ItemValue *value);
 typedef int (*DeserializeItemFunc)(void *context, ItemValue *key, ItemValue *value, int *done);
 
+/* Why reading failed. Before DeserializeItem returns 0, the plugin hands
+   the reason to the host's SetErrorArgument, as one line of text that the
+   host copies during the call (and so does InitSerializer, with
+   SERIALIZER_NO_MEMORY, when it returns null because an allocation
+   failed):
+     - when Expat refused the text, Expat's message and where it stopped:
+       "mismatched tag at line 3, column 7";
+     - when the XML is well-formed but no table of the format, the format's
+       reason and where the element begins: "unknown type "zz" of element
+       <a> at line 1, column 7", "the document ends inside <root> at line
+       1, column 1", "a second document element at line 4, column 1";
+     - when an allocation failed: exactly SERIALIZER_NO_MEMORY;
+     - when readFunc failed (returned a negative count): "the stream cannot
+       be read" (the host knows the cause better).
+   Lines and columns count from 1. A later failing call hands the same
+   reason again. A host that wants the reason clears its pending argument
+   before the call and takes it after a failure; a host that does not keeps
+   working as before (the argument then waits for an error with "%s", which
+   every such error sets anew). */
+#define SERIALIZER_NO_MEMORY "not enough memory"
+
 /* The entry points that a plugin's resolver hands out, by name: X(name) for
    each, in the order of the plugin's table; name##Func is its signature. */
 #define PLUGIN_ENTRY_POINTS(X)                                                                   \

@@ -188,6 +188,9 @@ inline void *realloc(void *block, size_t size) {
 inline void free(void *block) {
   slot<FreeFunc>(crtTable, CRT_FREE)(block);
 }
+inline int vsnprintf(char *buffer, size_t size, const char *format, va_list args) {
+  return slot<VsnprintfFunc>(crtTable, CRT_VSNPRINTF)(buffer, size, format, args);
+}
 int snprintf(char *buffer, size_t size, const char *format, ...)
     __attribute__((format(printf, 3, 4)));
 int sscanf(const char *text, const char *format, ...) __attribute__((format(scanf, 2, 3)));

@@ -80,8 +80,16 @@ uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
 namespace parser {
 
 int CreateParser(lua_State *L) {
+  /* The arguments are checked before anything is created, so that an error
+     names them and not the new object. */
+  host::luaL_checktype(L, ARG_CALLBACKS, LUA_TTABLE);
   const char *separator = host::luaL_optlstring(L, ARG_SEPARATOR, "", nullptr);
   lua_Number merge = host::luaL_optnumber(L, ARG_MERGE, 1);
+  if (!hasCallbackKey(L, "_nonstrict")) {
+    int error = validateKeys(L);
+    if (error)
+      return error;
+  }
 
   ParserRecord *record = createParserRecord(L);
   record->mergeCharData = saturateToInt32(merge);
@@ -90,13 +98,6 @@ int CreateParser(lua_State *L) {
       XML_ParserCreate_MM(nullptr, host::expatMemory(), separator[0] ? separator : nullptr);
   if (!record->expatParser)
     return errorIds[ERR_PARSER_CREATE];
-
-  host::luaL_checktype(L, ARG_CALLBACKS, LUA_TTABLE);
-  if (!hasCallbackKey(L, "_nonstrict")) {
-    int error = validateKeys(L);
-    if (error)
-      return error;
-  }
 
   host::lua_pushvalue(L, ARG_CALLBACKS);
   record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);

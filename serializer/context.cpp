@@ -130,8 +130,10 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
   int32_t encoding = hostEncoding();
   SerializerContext *context = static_cast<SerializerContext *>(
       host::AllocMem(sizeof(SerializerContext), 1, "serializeinfo"));
-  if (!context)
+  if (!context) {
+    host::SetErrorArgument(SERIALIZER_NO_MEMORY);
     return nullptr;
+  }
   context->sourceEncoding = encoding;
   context->targetEncoding = encoding;
   resetOptions();
@@ -151,6 +153,7 @@ extern "C" void *InitSerializer(ReadFunc readFunc, WriteFunc writeFunc, void *st
     context->parser = XML_ParserCreate_MM(nullptr, host::expatMemory(), nullptr);
     if (!context->parser) {
       host::FreeMem(context);
+      host::SetErrorArgument(SERIALIZER_NO_MEMORY);
       return nullptr;
     }
     encodings::installHandler(context->parser, nullptr);

@@ -19,6 +19,7 @@
 #define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
 #define BASE64_LINE 80                      /* base64 characters per line */
+#define REASON_SIZE 256                     /* why reading failed, with its terminator */
 
 struct SerializerOptions {
   int32_t format;
@@ -65,6 +66,9 @@ struct SerializerContext {
   int32_t compactTree;
   /* Reader: bytes handed to Expat so far. */
   int64_t bytesRead;
+  /* Reader: why reading failed ("" until it did); the first reason met
+     stands. */
+  char reason[REASON_SIZE];
   /* The options this serializer was opened with. Another serializer may be
      opened while this one is (the host can save a table from inside a
      save), so nothing here reads the process-wide copy after opening. */
@@ -113,13 +117,35 @@ int serializeDocumentItem(SerializerContext *context, const ItemValue *key, cons
    none. */
 bool indexOfKey(const ItemValue *key, int32_t *index);
 
+/* ---- reasons.cpp ---- */
+/* Keeps why reading failed, unless a reason is kept already: the text
+   (printf-like), then " at line L, column C" when at is given. */
+void keepReason(SerializerContext *context, const TextPosition *at, const char *format, ...)
+    __attribute__((format(printf, 3, 4)));
+/* Keeps "not enough memory" (unless a reason is kept already). */
+void keepNoMemory(SerializerContext *context);
+/* Where Expat is now: the start of the event it reports. */
+TextPosition expatPosition(XML_Parser parser);
+/* Room for a name (or a type value) as a reason shows it. */
+#define SHOWN_NAME_SIZE 72
+/* The name as reasons show it: cut at a character boundary to fit, "..."
+   marking the cut. */
+const char *shownName(const char *name, char buffer[SHOWN_NAME_SIZE]);
+/* Keeps the reason of a text of the element that could not be converted to
+   the target encoding. */
+void keepUnconverted(SerializerContext *context, const char *name, const TextPosition *at);
+/* Hands the reason to the host (SetErrorArgument), finding it in Expat's
+   error when no handler kept one; the open element is the innermost one
+   that had begun when the input ended (null: none). */
+void reportReason(SerializerContext *context, const char *openName, const TextPosition *openAt);
+
 /* ---- reader*.cpp ---- */
 /* Sets the Expat handlers of the context's format. */
 void registerReaderHandlers(SerializerContext *context);
 void registerItemsHandlers(XML_Parser parser);
 void registerDocumentHandlers(XML_Parser parser);
-/* Stops the parse with an error; events that Expat still reports after
-   this change nothing. */
+/* Stops the parse with an error (after its reason has been kept); events
+   that Expat still reports after this change nothing. */
 void failParse(SerializerContext *context);
 /* Maps the name in place through the host's MapChar, character by
    character; a character whose mapped form has another length stays. */

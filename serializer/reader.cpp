@@ -64,6 +64,7 @@ static bool reserveCharData(CharData *text, int length) {
 
 void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes, int length) {
   if (!reserveCharData(text, length)) {
+    keepNoMemory(context);
     failParse(context);
     return;
   }
@@ -183,8 +184,14 @@ static void parseInput(SerializerContext *context) {
     int32_t size = pieceSize(context);
     void *buffer = XML_GetBuffer(context->parser, size);
     int32_t ended = 0;
-    int32_t n = buffer ? readPiece(context, static_cast<char *>(buffer), size, &ended) : -1;
+    if (!buffer) {
+      keepNoMemory(context);
+      context->parseStatus = XML_STATUS_ERROR;
+      return;
+    }
+    int32_t n = readPiece(context, static_cast<char *>(buffer), size, &ended);
     if (n < 0) {
+      keepReason(context, nullptr, "the stream cannot be read");
       context->parseStatus = XML_STATUS_ERROR;
       return;
     }
@@ -203,15 +210,35 @@ static int handOver(SerializerContext *context, BuildResult built) {
   return built == BUILD_ITEM;
 }
 
+/* Reports a failure: the reason goes to the host, the result is 0. */
+static int failed(SerializerContext *context) {
+  const char *openName = nullptr;
+  const TextPosition *openAt = nullptr;
+  if (context->format == FORMAT_ITEMS && context->itemLast && !context->itemLast->closed) {
+    openName = context->itemLast->name();
+    openAt = &context->itemLast->at;
+  } else if (context->format != FORMAT_ITEMS && context->documentCurrent) {
+    openName = context->documentCurrent->name();
+    openAt = &context->documentCurrent->at;
+  }
+  reportReason(context, openName, openAt);
+  return 0;
+}
+
+/* The item format: the root element has ended (and is the last record). */
+static bool rootEnded(SerializerContext *context) {
+  return context->itemList && context->itemList == context->itemLast && context->itemList->closed;
+}
+
 extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, int *done) {
   SerializerContext *context = static_cast<SerializerContext *>(handle);
   if (!context || !context->parser || !key || !value || !done)
     return 0;
   if (context->parseStatus == XML_STATUS_ERROR)
-    return 0;
+    return failed(context);
   BuildResult built = buildNextItem(context, key, value);
   if (built != BUILD_NOTHING)
-    return handOver(context, built);
+    return handOver(context, built) ? 1 : failed(context);
   if (context->format == FORMAT_ITEMS)
     removeLastRecord(context);
   if (context->inputFinished && context->parseStatus == XML_STATUS_OK) {
@@ -222,15 +249,22 @@ extern "C" int DeserializeItem(void *handle, ItemValue *key, ItemValue *value, i
   *done = 0;
   parseInput(context);
   if (context->parseStatus == XML_STATUS_ERROR)
-    return 0;
+    return failed(context);
   if (context->parseStatus == XML_STATUS_SUSPENDED && context->format != FORMAT_ITEMS)
-    return 0;
+    return failed(context);
   /* Suspended after an end tag, or the whole document has been read. */
   if (context->format != FORMAT_ITEMS && context->parseStatus == XML_STATUS_OK)
     context->documentCurrent = context->documentList;
   built = buildNextItem(context, key, value);
   if (built != BUILD_NOTHING)
-    return handOver(context, built);
+    return handOver(context, built) ? 1 : failed(context);
+  /* After the root element only comments, processing instructions and
+     white space may follow: what does is read to the end. */
+  if (context->format == FORMAT_ITEMS && rootEnded(context)) {
+    parseInput(context);
+    if (context->parseStatus == XML_STATUS_ERROR)
+      return failed(context);
+  }
   *done = 1;
   return 1;
 }

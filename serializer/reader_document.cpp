@@ -69,9 +69,11 @@ static void XMLCALL startDocumentElement(void *userData, const XML_Char *name,
   DocumentRecord *node =
       size ? static_cast<DocumentRecord *>(host::AllocMem(size, 1, "scope")) : nullptr;
   if (!node) {
+    keepNoMemory(context);
     failParse(context);
     return;
   }
+  node->at = expatPosition(context->parser);
   size_t nameSize = strlen(name) + 1;
   memcpy(node->name(), name, nameSize);
   copyAttributes(node->name() + nameSize, attributes);
@@ -262,5 +264,9 @@ BuildResult buildDocumentItem(SerializerContext *context, ItemValue *key, ItemVa
   if (!node || node->emitState < 0 || node->emitState >= EMIT_DONE)
     return BUILD_NOTHING;
   key->type = ITEM_STRING;
-  return emitSteps[node->emitState](context, node, key, value) ? BUILD_ITEM : BUILD_FAILED;
+  if (emitSteps[node->emitState](context, node, key, value))
+    return BUILD_ITEM;
+  /* Only a text that cannot be converted fails. */
+  keepUnconverted(context, node->name(), &node->at);
+  return BUILD_FAILED;
 }

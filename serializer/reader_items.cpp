@@ -22,16 +22,26 @@ static const TypeRecord typeTable[] = {
     {"table", ITEM_TABLE, 0},       {"number", ITEM_NUMBER, 0}, {nullptr, 0, 0},
 };
 
-/* The item format's one attribute, "type"; false for anything else. */
-static bool takeTypeAttributes(ItemRecord *node, const XML_Char **attributes) {
+/* The item format's one attribute, "type"; anything else keeps its reason
+   and gives false. */
+static bool takeTypeAttributes(SerializerContext *context, ItemRecord *node,
+                               const XML_Char **attributes) {
+  char shownValue[SHOWN_NAME_SIZE], shownElement[SHOWN_NAME_SIZE];
+  const char *element = shownName(node->name(), shownElement);
   for (int i = 0; attributes[i]; i += 2) {
-    if (strcmp(attributes[i], "type") != 0)
+    if (strcmp(attributes[i], "type") != 0) {
+      keepReason(context, &node->at, "unknown attribute \"%s\" of element <%s>",
+                 shownName(attributes[i], shownValue), element);
       return false;
+    }
     const TypeRecord *t = typeTable;
     while (t->name && strcmp(t->name, attributes[i + 1]) != 0)
       t++;
-    if (!t->name)
+    if (!t->name) {
+      keepReason(context, &node->at, "unknown type \"%s\" of element <%s>",
+                 shownName(attributes[i + 1], shownValue), element);
       return false;
+    }
     node->valueType = t->valueType;
     node->isBinary = t->isBinary;
   }
@@ -43,7 +53,11 @@ static void XMLCALL startItemElement(void *userData, const XML_Char *name,
   SerializerContext *context = static_cast<SerializerContext *>(userData);
   if (context->handlerFailed)
     return;
+  TextPosition at = expatPosition(context->parser);
   if (!context->itemList && strcmp(name, context->options.rootName) != 0) {
+    char shownRoot[SHOWN_NAME_SIZE], shownElement[SHOWN_NAME_SIZE];
+    keepReason(context, &at, "the document element must be <%s>, not <%s>",
+               shownName(context->options.rootName, shownRoot), shownName(name, shownElement));
     failParse(context);
     return;
   }
@@ -51,12 +65,14 @@ static void XMLCALL startItemElement(void *userData, const XML_Char *name,
   ItemRecord *node =
       static_cast<ItemRecord *>(host::AllocMem(sizeof(ItemRecord) + nameSize, 1, "scope"));
   if (!node) {
+    keepNoMemory(context);
     failParse(context);
     return;
   }
   node->valueType = VALUE_UNTYPED;
+  node->at = at;
   memcpy(node->name(), name, nameSize);
-  if (!takeTypeAttributes(node, attributes)) {
+  if (!takeTypeAttributes(context, node, attributes)) {
     host::FreeMem(node);
     failParse(context);
     return;
@@ -153,7 +169,7 @@ static int32_t compactBase64(char *data, int32_t length) {
   return kept;
 }
 
-static bool decodeBase64(ItemRecord *node, ItemValue *value) {
+static bool decodeBase64(SerializerContext *context, ItemRecord *node, ItemValue *value) {
   int32_t kept = node->text.bytes ? compactBase64(node->text.bytes, node->text.length) : 0;
   if (kept == 0) {
     value->data = emptyValue;
@@ -163,12 +179,17 @@ static bool decodeBase64(ItemRecord *node, ItemValue *value) {
   int64_t capacity = static_cast<int64_t>(kept) * 3 / 4;
   char *decoded = static_cast<char *>(
       host::AllocMem(static_cast<size_t>(capacity > 0 ? capacity : 1), 0, "b64out"));
-  if (!decoded)
+  if (!decoded) {
+    keepNoMemory(context);
     return false;
+  }
   int32_t length = static_cast<int32_t>(capacity);
   if (!host::Base64Decode(node->text.bytes, kept, decoded, &length, nullptr) || length < 0 ||
       length > capacity) {
     host::FreeMem(decoded);
+    char shown[SHOWN_NAME_SIZE];
+    keepReason(context, &node->at, "base64 text that does not decode in <%s>",
+               shownName(node->name(), shown));
     return false;
   }
   host::FreeMem(node->text.bytes);
@@ -180,14 +201,24 @@ static bool decodeBase64(ItemRecord *node, ItemValue *value) {
   return true;
 }
 
-static void parseNumber(ItemRecord *node, ItemValue *value) {
-  /* The text is not terminated; its buffer always keeps a byte for it. */
-  if (node->text.bytes && node->text.length > 0) {
-    node->text.bytes[node->text.length] = 0;
-    host::sscanf(node->text.bytes, "%lg", &node->valueNumber);
-  }
+/* A number, read back whole: white space may stand around it, nothing
+   else. No text (or white space only) gives 0. */
+static bool parseNumber(SerializerContext *context, ItemRecord *node, ItemValue *value) {
   value->data = &node->valueNumber;
   value->length = sizeof(double);
+  size_t length = node->text.bytes ? static_cast<size_t>(node->text.length) : 0;
+  if (isWhitespace(node->text.bytes, length))
+    return true;
+  /* The text is not terminated; its buffer always keeps a byte for it. */
+  node->text.bytes[length] = 0;
+  int used = 0;
+  if (host::sscanf(node->text.bytes, "%lg%n", &node->valueNumber, &used) == 1 && used > 0 &&
+      isWhitespace(node->text.bytes + used, length - static_cast<size_t>(used)))
+    return true;
+  char shown[SHOWN_NAME_SIZE];
+  keepReason(context, &node->at, "a number that does not read back in <%s>",
+             shownName(node->name(), shown));
+  return false;
 }
 
 BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
@@ -222,7 +253,7 @@ BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue
       return BUILD_ITEM;
     }
   } else if (node->isBinary || node->valueType == ITEM_FUNCTION) {
-    if (!decodeBase64(node, value))
+    if (!decodeBase64(context, node, value))
       return BUILD_FAILED;
   } else if (node->valueType == ITEM_STRING) {
     char *text = nullptr;
@@ -231,10 +262,13 @@ BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue
       text = node->text.bytes;
       text[node->text.length] = 0;
     }
-    if (!handOverText(context, value, text, node->text.length))
+    if (!handOverText(context, value, text, node->text.length)) {
+      keepUnconverted(context, node->name(), &node->at);
       return BUILD_FAILED;
+    }
   } else if (node->valueType == ITEM_NUMBER) {
-    parseNumber(node, value);
+    if (!parseNumber(context, node, value))
+      return BUILD_FAILED;
   }
   node->delivered = 1;
   return BUILD_ITEM;

@@ -30,6 +30,12 @@ struct CharData {
   int32_t capacity;
 };
 
+/* Where an element's start tag begins: line and column, both from 1. */
+struct TextPosition {
+  uint64_t line;
+  uint64_t column;
+};
+
 /* ---- the document writer ---- */
 
 /* One attribute; name and value are blocks of their own, each null until
@@ -80,6 +86,7 @@ struct ItemRecord {
   /* Where a number key or value handed over lives until the next call. */
   double keyNumber;
   double valueNumber;
+  TextPosition at;
 
   /* The element name, zero-terminated, right behind the record. */
   char *name() {
@@ -110,6 +117,7 @@ struct DocumentRecord {
   CharData text;
   /* Where a number key handed over lives until the next call. */
   double keyNumber;
+  TextPosition at;
 
   /* The element name, zero-terminated, right behind the record; behind it
      the attributes, each name and value zero-terminated. */

@@ -31,6 +31,10 @@ void setErrorArgument(const char *text) {
   argument.assign(text ? text : "");
 }
 
+const char *pendingErrorArgument() {
+  return haveArgument ? argument.c_str() : nullptr;
+}
+
 void clearErrorArgument() {
   haveArgument = false;
   argument.clear();

@@ -13,12 +13,17 @@ namespace velloran {
 
 namespace {
 
-/* Pushes the error that RaiseError(L, id) raises. */
+/* Pushes the error that RaiseError(L, id) raises. A registered message is
+   preceded by where the script called the command, as Lua's own errors
+   are ("main.lua:12: Parser is closed!"). */
 void pushRaisedError(lua_State *L, int id) {
   size_t length;
   const char *message = completeErrorMessage(id, &length);
   if (message) {
     lua_pushlstring(L, message, length);
+    luaL_where(L, 1);
+    lua_insert(L, -2);
+    lua_concat(L, 2);
     return;
   }
   clearErrorArgument();

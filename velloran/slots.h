@@ -19,6 +19,9 @@ void setErrorArgument(const char *text);
 const char *completeErrorMessage(int id, size_t *length);
 /* Forgets the pending argument. */
 void clearErrorArgument();
+/* The pending argument, or null when none is set; valid until the next
+   call that sets, clears or completes it. */
+const char *pendingErrorArgument();
 
 /* memory.cpp */
 void *allocMem(size_t size, int clear, const char *tag);

@@ -27,10 +27,23 @@ struct LoadShape {
 
 namespace {
 
+/* " in 'path'" when a file is read, else "". */
+const char *inFile(lua_State *L, Session *s) {
+  return s->path ? lua_pushfstring(L, " in '%s'", s->path) : "";
+}
+
+/* The serializer could not hand over an item, or handed over one that no
+   table holds: why, and where as far as the reason tells. */
 [[noreturn]] void failLoad(lua_State *L, Session *s) {
+  char reason[REASON_LIMIT];
+  copyReason(reason);
   if (s->ioError)
-    fail(L, s, "cannot read the XML: %s", strerror(s->ioError));
-  fail(L, s, "not a valid XML table in \"%s\" format", tableFormatNames[s->options.format]);
+    failStream(L, s, "read");
+  if (strcmp(reason, SERIALIZER_NO_MEMORY) == 0)
+    fail(L, s, "%s", reason);
+  const char *where = inFile(L, s);
+  fail(L, s, "not a valid XML table in \"%s\" format%s%s%s", tableFormatNames[s->options.format],
+       reason[0] ? ": " : "", reason, where);
 }
 
 /* A hint never reserves more than this many slots of either kind. */
@@ -76,6 +89,14 @@ void pushItemValue(lua_State *L, const ItemValue *item) {
                     static_cast<size_t>(item->length));
 }
 
+/* A function item that cannot be loaded: what, under which key (at
+   keyIndex) and in which file, and why. */
+[[noreturn]] void failFunction(lua_State *L, Session *s, int keyIndex, const char *what,
+                               const char *why) {
+  const char *where = inFile(L, s);
+  fail(L, s, "%s under the key '%s'%s: %s", what, lua_tostring(L, keyIndex), where, why);
+}
+
 /* Pushes the value of a scalar item (number, string or function). */
 void pushScalar(lua_State *L, Session *s, const ItemValue *value) {
   switch (value->type) {
@@ -85,15 +106,16 @@ void pushScalar(lua_State *L, Session *s, const ItemValue *value) {
       failLoad(L, s);
     pushItemValue(L, value);
     return;
-  case ITEM_FUNCTION:
+  case ITEM_FUNCTION: {
+    int keyIndex = lua_gettop(L); /* the item's key, pushed by the caller */
     if (!s->options.functions)
-      fail(L, s,
-           "the XML holds a function: load functions only from trusted files, "
-           "with the option functions = true");
+      failFunction(L, s, keyIndex, "the XML holds a function",
+                   "load functions only from trusted files, with the option functions = true");
     if (luaL_loadbuffer(L, value->data ? static_cast<const char *>(value->data) : "",
                         static_cast<size_t>(value->length), "=table") != 0)
-      fail(L, s, "cannot load a function from the XML: %s", lua_tostring(L, -1));
+      failFunction(L, s, keyIndex, "cannot load the function", lua_tostring(L, keyIndex + 1));
     return;
+  }
   default:
     failLoad(L, s);
   }
@@ -115,6 +137,7 @@ void loadRoot(lua_State *L, Session *s) {
   for (;;) {
     ItemValue key = {ITEM_NUMBER, nullptr, 0}, value = {ITEM_NUMBER, nullptr, 0};
     int done = 0;
+    clearReason();
     if (!s->plugin->DeserializeItem(s->context, &key, &value, &done))
       failLoad(L, s);
     if (done)

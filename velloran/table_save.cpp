@@ -197,7 +197,7 @@ void putItem(lua_State *L, Session *s, const Walk *w, const ItemValue *key,
   if (s->putItem(s, key, value))
     return;
   if (s->ioError)
-    fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
+    failStream(L, s, "write");
   char message[64];
   snprintf(message, sizeof message, "cannot save this key or value in \"%s\" format",
            tableFormatNames[s->options.format]);
@@ -304,7 +304,7 @@ void saveValue(lua_State *L, Session *s, const Walk *w, int index, const ItemVal
   case LUA_TSTRING: {
     const char *text = lua_tolstring(L, index, &length);
     if (length > INT32_MAX)
-      failAt(L, s, w, 0, "string too long");
+      failAt(L, s, w, 0, "string too long (under 2 GiB)");
     value = {ITEM_STRING, const_cast<char *>(text), static_cast<int32_t>(length)};
     break;
   }
@@ -319,7 +319,7 @@ void saveValue(lua_State *L, Session *s, const Walk *w, int index, const ItemVal
     luaL_pushresult(&image);
     const char *bytes = lua_tolstring(L, -1, &length);
     if (length > INT32_MAX)
-      failAt(L, s, w, 0, "function too large");
+      failAt(L, s, w, 0, "function too large (under 2 GiB)");
     value = {ITEM_FUNCTION, const_cast<char *>(bytes), static_cast<int32_t>(length)};
     break;
   }
@@ -369,7 +369,7 @@ void saveRoot(lua_State *L, Session *s, int table) {
     if (ref.group != KEY_STRING)
       key = {ITEM_NUMBER, &number, static_cast<int32_t>(sizeof number)};
     else if (ref.length > INT32_MAX)
-      failAt(L, s, &w, 0, "key too long");
+      failAt(L, s, &w, 0, "key too long (under 2 GiB)");
     saveValue(L, s, &w, lua_gettop(L), &key);
     lua_settop(L, w.current);
   }

@@ -6,9 +6,6 @@
  */
 #include "velloran/table_serializer.h"
 
-#include <errno.h>
-#include <string.h>
-
 #include "velloran/binding.h"
 #include "velloran/table_session.h"
 
@@ -32,7 +29,7 @@ int serializeWork(lua_State *L) {
   openSerializer(L, s, true);
   saveRoot(L, s, ARG1);
   if (!finishSession(s))
-    fail(L, s, "cannot write the XML: %s", strerror(s->ioError ? s->ioError : EIO));
+    failStream(L, s, "write");
   lua_pushlstring(L, s->data ? s->data : "", s->length);
   return 1;
 }
@@ -40,6 +37,7 @@ int serializeWork(lua_State *L) {
 int writeWork(lua_State *L) {
   Session *s = workSession(L);
   const char *path = lua_tostring(L, ARG1);
+  s->path = path;
   openReplacement(L, s, path);
   openSerializer(L, s, true);
   saveRoot(L, s, ARG2);
@@ -58,6 +56,7 @@ int deserializeWork(lua_State *L) {
 int readWork(lua_State *L) {
   Session *s = workSession(L);
   const char *path = lua_tostring(L, ARG1);
+  s->path = path;
   openInputFile(L, s, path);
   openSerializer(L, s, false);
   loadRoot(L, s);

@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "velloran/table_session.h"
+#include "velloran/slots.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -60,8 +61,10 @@ int32_t readStream(void *buffer, int32_t size, void *handle) {
     return 0;
   if (s->file) {
     size_t n = fread(buffer, 1, static_cast<size_t>(size), s->file);
-    if (n == 0 && ferror(s->file) && !s->ioError)
-      s->ioError = errno ? errno : EIO;
+    if (n == 0 && ferror(s->file)) {
+      s->ioError = s->ioError ? s->ioError : errno ? errno : EIO;
+      return -1; /* not the end of the file */
+    }
     return static_cast<int32_t>(n);
   }
   size_t left = s->inputLength - s->inputOffset;
@@ -109,6 +112,24 @@ void fail(lua_State *L, Session *s, const char *format, ...) {
   abort(); /* lua_error does not return */
 }
 
+void clearReason() {
+  clearErrorArgument();
+}
+
+const char *copyReason(char *buffer) {
+  const char *reason = pendingErrorArgument();
+  snprintf(buffer, REASON_LIMIT, "%s", reason ? reason : "");
+  clearErrorArgument();
+  return buffer;
+}
+
+void failStream(lua_State *L, Session *s, const char *verb) {
+  const char *why = strerror(s->ioError ? s->ioError : EIO);
+  if (s->path)
+    fail(L, s, "cannot %s '%s': %s", verb, s->path, why);
+  fail(L, s, "cannot %s the XML: %s", verb, why);
+}
+
 void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count,
                size_t size) {
   if (count < *capacity)
@@ -127,12 +148,19 @@ void openSerializer(lua_State *L, Session *s, bool writing) {
   /* Nothing between here and InitSerializer runs script code: the tags
      point into the session's own copy of the options. */
   buildTags(&s->options, writing, tags, options);
+  clearReason();
   s->context = s->plugin->InitSerializer(readStream, writing ? writeStream : nullptr, s, tags);
   if (s->context)
     return;
+  char reason[REASON_LIMIT];
   if (s->ioError)
-    fail(L, s, "cannot write the XML: %s", strerror(s->ioError));
-  fail(L, s, "cannot start the XML serializer (is the root node a valid XML name?)");
+    failStream(L, s, "write");
+  /* A reading serializer fails only for want of memory. */
+  if (!writing || strcmp(copyReason(reason), SERIALIZER_NO_MEMORY) == 0)
+    fail(L, s, "%s", SERIALIZER_NO_MEMORY);
+  /* Otherwise a writing serializer refuses only its root name. */
+  fail(L, s, "bad option 'rootnode' ('%s' cannot be written as an XML name)",
+       s->options.rootNode);
 }
 
 bool finishSession(Session *s) {

@@ -65,6 +65,7 @@ struct Session {
   char *tempPath;
   char *targetPath;
   int ioError; /* errno of the first failed read or write */
+  const char *path; /* the file read or written, for errors (anchored as an argument) */
   /* the save walk: one frame per table being saved, and the keys of those
      tables (each table's keys after its parent's, sorted in place) */
   SaveFrame *frames;
@@ -94,6 +95,21 @@ Session *newSession(lua_State *L, const Plugin *plugin);
 /* Raises an error (printf-like, as lua_pushfstring) after closing the
    session. */
 [[noreturn]] void fail(lua_State *L, Session *s, const char *format, ...);
+
+/* Room for the reason of a failed serializer call. */
+enum { REASON_LIMIT = 512 };
+
+/* Forgets any reason, before a serializer call whose reason is wanted. */
+void clearReason();
+
+/* Copies the reason that the plugin gave for the failed serializer call
+   into buffer (REASON_LIMIT bytes; "" when it gave none): a copy, since a
+   finalizer run by the next allocation may call the plugin again. */
+const char *copyReason(char *buffer);
+
+/* Raises the stream's failure (s->ioError, else EIO): "cannot <verb>
+   'path': <the system's message>", or "the XML" for a text in memory. */
+[[noreturn]] void failStream(lua_State *L, Session *s, const char *verb);
 
 /* Grows *block to hold count + 1 elements of size bytes; raises on failure. */
 void growArray(lua_State *L, Session *s, void **block, size_t *capacity, size_t count, size_t size);

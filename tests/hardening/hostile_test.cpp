@@ -51,6 +51,9 @@ static const char *const CALLS = R"lua(
     expectError("string expected", p.SetBase, p)
     local notTables = {nil, 1, "t", print, true}
     for i = 1, 5 do expectError("table expected", xml.CreateParser, notTables[i]) end
+    expectError("table expected, got no value", xml.CreateParser)
+    -- the plugin's own messages say where the script called
+    expectError(':1: Invalid key "x"', loadstring("xml.CreateParser({x = 1})", "=s"))
     for _, bad in ipairs{{{print}, "1"}, {{[true] = print}, "<boolean>"},
                          {{[{}] = print}, "<table>"}, {{Characterdata = print}, "Characterdata"}} do
       expectError('Invalid key "' .. bad[2] .. '" in callback table!', xml.CreateParser, bad[1])

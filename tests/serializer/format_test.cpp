@@ -110,7 +110,7 @@ std::vector<Row> rows() {
        tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 2}}),
        I("a=1 t={ 1='x' } e={ } e={ } n=0 m=-2500 s='12' u='a & b' 3={ } 0=1 12=1 n=0 b='' f=f'' "
          "s='' b={ x=1 } s={ y={ } } b='ABC' hello='x' \xc4\xb0x='y'"),
-       "<root><a>1</a><t><item.1>x</item.1></t><e/><e>  </e><n>-</n><m>-2.5e3x</m>"
+       "<root><a>1</a><t><item.1>x</item.1></t><e/><e>  </e><n>-0</n><m>-2.5e3\n</m>"
        "<s type=\"string\">12</s><u>a &amp; b</u><item.3/><item.x>1</item.x><item.12>1</item.12>"
        "<n type=\"number\"/><b type=\"binary\"/><f type=\"function\"></f><s type=\"string\"/>"
        "<b type=\"binary\">QQ==<x>1</x></b><s type=\"string\">a<y/></s>"
