@@ -14,7 +14,7 @@
 #include "host/abi.h"
 #include "serializer/records.h"
 
-#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of CharData */
+#define SERIALIZER_READ_SIZE 16384          /* least read piece */
 #define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
 #define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
