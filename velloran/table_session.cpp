@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "velloran/table_session.h"
+#include "velloran/script.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -83,6 +84,8 @@ int collectSession(lua_State *L) {
 } // namespace
 
 Session *newSession(lua_State *L, const Plugin *plugin) {
+  if (stateClosing())
+    luaL_error(L, "the script state is closing");
   auto *s = static_cast<Session *>(lua_newuserdata(L, sizeof(Session)));
   memset(s, 0, sizeof *s);
   s->plugin = plugin;
