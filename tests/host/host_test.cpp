@@ -59,22 +59,20 @@ TEST_F(Host, CommandFailuresGiveTheirMessages) {
 // make a parser once the state closes. Under ASan a parser never freed
 // fails the program's leak check.
 TEST(Closing, FinalizersRunOnWhatFinalizersMake) {
-  const std::string later = "function later(f) local p = newproxy(true) "
-                            "getmetatable(p).__gc = f return p end ";
-  const struct {
-    const char *script, *output;
-  } rows[] = {
+  const std::string later =
+      "function later(f) local p = newproxy(true) getmetatable(p).__gc = f return p end ";
+  const char *const rows[][2] = {
+      // script, output
       {"keep = later(function() xml.CreateParser({}):Parse(\"<a>\") "
        "keep = later(function() io.write(\"finalized\") end) end)",
        "finalized"},
       {"function chain() keep = later(function() chain() xml.CreateParser({}):Parse(\"<a>\") "
        "end) end chain()",
-       ""},
-  };
+       ""}};
   for (const auto &row : rows) {
-    CommandResult run = runCommand("'" VELLORAN_PATH "' -e '" + later + row.script + "' 2>&1");
-    EXPECT_EQ(run.status, 0) << row.script << "\n" << run.output;
-    EXPECT_EQ(run.output, row.output) << row.script;
+    CommandResult run = runCommand("'" VELLORAN_PATH "' -e '" + later + row[0] + "' 2>&1");
+    EXPECT_EQ(run.status, 0) << run.output;
+    EXPECT_EQ(run.output, row[1]) << row[0];
   }
 }
 

@@ -72,12 +72,10 @@ TEST_F(Files, OwnerKeptWhereTheWriterMaySetIt) {
     }
     assert(sh("chmod 777 ."))
     for i, row in ipairs(rows) do
-      local file, owner, mode = "f" .. i, row[2]:match("(%S+) (%S+)")
-      assert(sh(("touch %s && chown %s %s && chmod %s %s"):format(file, owner, file, mode, file)))
-      assert(sh(("%s%s -e 'velloran.WriteTable(%q, {})'"):format(row[1], program, file)))
-      local stat = io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, file))
-      eq(stat:read("*l"), row[3], file)
-      stat:close()
+      local f, owner, mode = "f" .. i, row[2]:match("(%S+) (%S+)")
+      assert(sh(("touch %s && chown %s %s && chmod %s %s && %s%s -e 'velloran.WriteTable(%q, {})'")
+                :format(f, owner, f, mode, f, row[1], program, f)))
+      eq(io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, f)):read("*l"), row[3], f)
     end
   )lua");
 }

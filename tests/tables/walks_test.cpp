@@ -1,7 +1,6 @@
 // Tables of any depth and any sparseness: the save and load walks keep
 // their own stacks and visit only the entries present.
 #include "tests/lua_test.h"
-#include "velloran/table_session.h"
 
 namespace {
 
@@ -65,28 +64,6 @@ TEST_F(Walks, DeepNamedTablesLoadAndSave) {
 }
 TEST_F(Walks, DeepIndexedTablesLoadAndSave) {
   deepTables("indexed");
-}
-
-// The indentation of a million levels would be 10^12 bytes: the walk's items
-// go to a sink that only counts them.
-int items;
-int countItems(lua_State *L) {
-  velloran::Session *s = velloran::newSession(L, nullptr);
-  s->putItem = [](velloran::Session *, const ItemValue *, const ItemValue *) {
-    items++;
-    return 1;
-  };
-  items = 0;
-  velloran::saveRoot(L, s, 1);
-  velloran::closeSession(s);
-  lua_pushinteger(L, items);
-  return 1;
-}
-
-TEST_F(Walks, TheSaveWalkTakesAMillionLevels) {
-  lua_register(host.state(), "countItems", countItems);
-  lua(SHAPES);
-  lua("eq(countItems(nest(1000000, 'items')), 2000000)");
 }
 
 // #t is 2^29 here: a walk over 1..#t would not end in any test's time.
