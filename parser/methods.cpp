@@ -205,8 +205,13 @@ int SetEncoding(lua_State *L) {
     return error;
   if (record->parseState != PSTATE_NOT_STARTED)
     return errorIds[ERR_INVALID_STATE];
-  if (XML_SetEncoding(record->expatParser, encoding) != XML_STATUS_OK)
-    return errorIds[ERR_GENERIC];
+  /* Expat refuses a name only while it parses, which the state excludes,
+     or when it has no memory for its copy: the script gets the message
+     that GetError gives when a parse runs out of memory. */
+  if (XML_SetEncoding(record->expatParser, encoding) != XML_STATUS_OK) {
+    host::lua_pushstring(L, XML_ErrorString(XML_ERROR_NO_MEMORY));
+    host::RaiseError(L, LUA_ERRMEM);
+  }
   return 0;
 }
 

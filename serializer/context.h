@@ -14,7 +14,7 @@
 #include "host/abi.h"
 #include "serializer/records.h"
 
-#define SERIALIZER_READ_SIZE 16384          /* least read piece, and least growth of CharData */
+#define SERIALIZER_READ_SIZE 16384          /* least read piece */
 #define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
 #define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
@@ -110,9 +110,11 @@ int writeBytes(SerializerContext *context, const char *bytes, size_t length);
 int writeText(SerializerContext *context, const char *text, int indent, int lineBreak);
 int writeBase64(SerializerContext *context, const void *data, int32_t length);
 
-/* ---- writer_items.cpp / writer_document.cpp ---- */
+/* ---- writer_items.cpp / writer_document.cpp / writer_tree.cpp ---- */
 int serializeItemsItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
 int serializeDocumentItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
+/* Writes the collected tree of element records, from writeRoot. */
+int writeDocument(SerializerContext *context);
 /* A number key as the 32-bit element index it names; false when it names
    none. */
 bool indexOfKey(const ItemValue *key, int32_t *index);

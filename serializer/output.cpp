@@ -17,22 +17,18 @@ int writeBytes(SerializerContext *context, const char *bytes, size_t length) {
   return context->writeFunc(bytes, n, context->streamHandle) == n;
 }
 
-/* A run of TABs from which indentation is written in one call each. */
-static const char TABS[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t"
-                           "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
+/* The indentation: one TAB per level, up to the length of this run. Deeper
+   levels are indented as much as the last, so that the written size grows
+   with the depth, not with its square; their tags still stand on lines of
+   their own, and the reader ignores the layout anyway. */
+static const char TABS[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t";
 
-/* depth + 1 TABs; none at a negative depth. */
+/* depth + 1 TABs, at most all of TABS; none at a negative depth. */
 static int writeIndent(SerializerContext *context) {
   if (context->depth < 0)
     return 1;
-  size_t left = static_cast<size_t>(context->depth) + 1;
-  while (left > 0) {
-    size_t piece = left < sizeof TABS - 1 ? left : sizeof TABS - 1;
-    if (!writeBytes(context, TABS, piece))
-      return 0;
-    left -= piece;
-  }
-  return 1;
+  size_t tabs = static_cast<size_t>(context->depth) + 1;
+  return writeBytes(context, TABS, tabs < sizeof TABS - 1 ? tabs : sizeof TABS - 1);
 }
 
 /* UTF-8 text written as ISO-8859-1: a character beyond ISO-8859-1 becomes

@@ -35,7 +35,9 @@ void mapName(char *name) {
 }
 
 /* Room for length more bytes and the zero that number parsing puts
-   behind them. */
+   behind them. A text that comes in pieces grows by doubling: a long one
+   costs few copies, and the short white space around the child elements of
+   every element of a big document costs no more than its own length. */
 static bool reserveCharData(CharData *text, int length) {
   if (length < 0 || text->length > INT32_MAX - 1 - length)
     return false;
@@ -43,13 +45,10 @@ static bool reserveCharData(CharData *text, int length) {
   if (need <= text->capacity)
     return true;
   int64_t capacity = need;
-  if (text->capacity > 0) {
-    int64_t step = text->capacity > SERIALIZER_READ_SIZE ? text->capacity : SERIALIZER_READ_SIZE;
-    if (capacity < text->capacity + step)
-      capacity = text->capacity + step;
-    if (capacity > INT32_MAX)
-      capacity = INT32_MAX;
-  }
+  if (capacity < 2 * static_cast<int64_t>(text->capacity))
+    capacity = 2 * static_cast<int64_t>(text->capacity);
+  if (capacity > INT32_MAX)
+    capacity = INT32_MAX;
   char *data = static_cast<char *>(host::AllocMem(static_cast<size_t>(capacity), 0, "databuf"));
   if (!data)
     return false;

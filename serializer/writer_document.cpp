@@ -1,8 +1,8 @@
 /*
  * The document formats, writing: the items describe an XML document (name,
  * text, attributes, child elements per table); they are collected into a
- * tree of element records, written as a whole when the top-level table
- * ends.
+ * tree of element records, written as a whole (writer_tree.cpp) when the
+ * top-level table ends.
  */
 #include <stdint.h>
 #include <stdlib.h>
@@ -79,8 +79,6 @@ static void replaceText(char **slot, char *text) {
 }
 
 /* ---- table ends ---- */
-
-static int writeDocument(SerializerContext *context);
 
 static int compareNames(const void *a, const void *b) {
   return strcmp(*static_cast<char *const *>(a), *static_cast<char *const *>(b));
@@ -333,153 +331,4 @@ int serializeDocumentItem(SerializerContext *context, const ItemValue *key,
   if (key->type == ITEM_STRING)
     return stringItem(context, key, value);
   return 0;
-}
-
-/* ---- writing the tree ---- */
-
-static bool hasText(const SerializerContext *context, const WriteElement *node) {
-  if (!node->text)
-    return false;
-  return !(context->options.ignoreWhitespace && isWhitespace(node->text, strlen(node->text)));
-}
-
-/* Makes workBuffer hold at least size bytes. */
-static int reserveWork(SerializerContext *context, uint64_t size) {
-  if (size > INT32_MAX)
-    return 0;
-  if (context->workBuffer && static_cast<uint64_t>(context->workBufferSize) >= size)
-    return 1;
-  if (context->workBuffer)
-    host::FreeMem(context->workBuffer);
-  context->workBufferSize = 0;
-  context->workBuffer =
-      static_cast<char *>(host::AllocMem(static_cast<size_t>(size), 0, "workbuf"));
-  if (!context->workBuffer)
-    return 0;
-  context->workBufferSize = static_cast<int32_t>(size);
-  return 1;
-}
-
-/* A line of the tree: indented and broken unless the tree is written
-   compact. */
-static int writeTreeText(SerializerContext *context, const char *text, int indent, int lineBreak) {
-  if (context->compactTree)
-    indent = lineBreak = 0;
-  return writeText(context, text, indent, lineBreak);
-}
-
-/* True when an element of the tree holds both text and child elements. */
-static bool hasMixedContent(const SerializerContext *context) {
-  const WriteElement *node = context->writeRoot;
-  while (node) {
-    if (node->children) {
-      if (hasText(context, node))
-        return true;
-      node = node->children;
-      continue;
-    }
-    while (node && !node->next)
-      node = node->parent;
-    node = node ? node->next : nullptr;
-  }
-  return false;
-}
-
-static uint64_t startLineSize(const WriteElement *node, bool text) {
-  uint64_t size = strlen(node->name) + 4;
-  if (text) {
-    size_t escaped = escapedSize(node->text, ESCAPE_TEXT);
-    if (escaped == SIZE_MAX)
-      return UINT64_MAX;
-    size += escaped;
-  }
-  for (const WriteAttribute *a = node->attributes; a; a = a->next) {
-    size_t escaped = a->value ? escapedSize(a->value, ESCAPE_ATTRIBUTE) : 0;
-    if (escaped == SIZE_MAX || size > INT32_MAX)
-      return UINT64_MAX;
-    size += strlen(a->name) + 16 + escaped;
-  }
-  return size + 1;
-}
-
-static char *append(char *to, const char *text) {
-  size_t n = strlen(text);
-  memcpy(to, text, n);
-  return to + n;
-}
-
-static int writeEndLine(SerializerContext *context, const WriteElement *node, int indent) {
-  char *p = append(context->workBuffer, "</");
-  *append(append(p, node->name), ">") = 0;
-  return writeTreeText(context, context->workBuffer, indent, 1);
-}
-
-static int writeStartLine(SerializerContext *context, const WriteElement *node) {
-  if (!node->name)
-    return 0;
-  for (const WriteAttribute *a = node->attributes; a; a = a->next)
-    if (!a->name)
-      return 0;
-  bool text = hasText(context, node);
-  if (!reserveWork(context, startLineSize(node, text)))
-    return 0;
-  char *p = append(context->workBuffer, "<");
-  p = append(p, node->name);
-  for (const WriteAttribute *a = node->attributes; a; a = a->next) {
-    p = append(p, " ");
-    p = append(p, a->name);
-    p = append(p, "=\"");
-    if (a->value)
-      p = escapeText(p, a->value, ESCAPE_ATTRIBUTE);
-    p = append(p, "\"");
-  }
-  if (!node->children && !text) {
-    *append(p, "/>") = 0;
-    return writeTreeText(context, context->workBuffer, 1, 1);
-  }
-  p = append(p, ">");
-  if (text)
-    p = escapeText(p, node->text, ESCAPE_TEXT);
-  *p = 0;
-  if (node->children)
-    return writeTreeText(context, context->workBuffer, 1, 1);
-  return writeTreeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
-}
-
-/* Writes the elements of list with all their descendants. The walk goes
-   down through children and back up through parent, so it needs no stack
-   however deep the tree is. */
-static int writeElementTree(SerializerContext *context, WriteElement *list) {
-  WriteElement *stop = list ? list->parent : nullptr;
-  WriteElement *node = list;
-  while (node) {
-    if (!writeStartLine(context, node))
-      return 0;
-    if (node->children) {
-      context->depth++;
-      node = node->children;
-      continue;
-    }
-    while (!node->next) {
-      node = node->parent;
-      if (node == stop)
-        return 1;
-      context->depth--;
-      if (!writeEndLine(context, node, 1))
-        return 0;
-    }
-    node = node->next;
-  }
-  return 1;
-}
-
-/* Indentation and line breaks between elements become part of the text of
-   the element around them. A reader that ignores white-space text drops
-   them, unless that element has text of its own: so the tree is written
-   indented only when white space is ignored and no element mixes text and
-   child elements, else compact, so that every text reads back as it was. */
-static int writeDocument(SerializerContext *context) {
-  context->compactTree = !context->options.ignoreWhitespace || hasMixedContent(context);
-  return writeElementTree(context, context->writeRoot) &&
-         (!context->compactTree || writeText(context, nullptr, 0, 1));
 }

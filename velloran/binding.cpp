@@ -3,6 +3,9 @@
  * script.cpp, which raises the error a command names by its result.
  */
 #include "velloran/binding.h"
+
+#include <string.h>
+
 #include "velloran/table_serializer.h"
 #include "velloran/table_session.h"
 #include "velloran/script.h"
@@ -14,7 +17,7 @@ namespace {
 
 void setCommands(lua_State *L, const Library &library) {
   for (const CommandRecord *c = library.commands; c->name; c++) {
-    pushCommand(L, c->function);
+    pushCommand(L, c->function, strcmp(c->name, "__gc") == 0);
     lua_setfield(L, -2, c->name);
   }
 }

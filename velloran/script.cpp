@@ -34,7 +34,12 @@ void pushRaisedError(lua_State *L, int id) {
   lua_pushfstring(L, "unknown error %d raised by the plugin", id);
 }
 
+/* Only one script state runs at a time: the one that closes, if any. */
+bool closing = false;
+
 int trampoline(lua_State *L) {
+  if (closing && !lua_toboolean(L, lua_upvalueindex(2)))
+    return luaL_error(L, "the script state is closing");
   CommandFunc command = reinterpret_cast<CommandFunc>(lua_touserdata(L, lua_upvalueindex(1)));
   int result = command(L);
   if (result >= 0 && result <= lua_gettop(L))
@@ -47,9 +52,18 @@ int trampoline(lua_State *L) {
 
 } // namespace
 
-void pushCommand(lua_State *L, CommandFunc command) {
+void pushCommand(lua_State *L, CommandFunc command, bool whileClosing) {
   lua_pushlightuserdata(L, reinterpret_cast<void *>(command));
-  lua_pushcclosure(L, trampoline, 1);
+  lua_pushboolean(L, whileClosing);
+  lua_pushcclosure(L, trampoline, 2);
+}
+
+void setStateClosing(bool value) {
+  closing = value;
+}
+
+bool stateClosing() {
+  return closing;
 }
 
 const char *luaToString(lua_State *L, int index) {

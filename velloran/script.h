@@ -13,8 +13,15 @@ namespace velloran {
 lua_State *newScriptState();
 
 /* Pushes a command as a Lua function: the trampoline that calls it and
-   turns a result of 1000 or more into the registered error it names. */
-void pushCommand(lua_State *L, CommandFunc command);
+   turns a result of 1000 or more into the registered error it names.
+   While a script state closes, only commands pushed as whileClosing (the
+   collector hooks) run; the others raise an error. */
+void pushCommand(lua_State *L, CommandFunc command, bool whileClosing = false);
+
+/* Marks the time in which a script state closes: the finalizers that its
+   closing runs can make nothing that would need finalizing in turn. */
+void setStateClosing(bool closing);
+bool stateClosing();
 
 } // namespace velloran
 

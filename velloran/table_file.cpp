@@ -2,9 +2,12 @@
  * Files of ReadTable and WriteTable. A table is written to a new file with
  * a unique name in the target's folder, created exclusively (never through
  * a link), flushed to the disk and renamed over the target, so that the old
- * file stays whole until the new one is. A symbolic link at the path stays
- * a link: the file it leads to is replaced. Only regular files are
- * replaced; a device, pipe or folder at the path is refused.
+ * file stays whole until the new one is. The new file gets the old one's
+ * permission bits, and its owner and group where the writer may set them;
+ * where it may not, it gets no setuid, setgid or sticky bit, which would
+ * then stand for the writer. A symbolic link at the path stays a link: the
+ * file it leads to is replaced. Only regular files are replaced; a device,
+ * pipe or folder at the path is refused.
  */
 #include <errno.h>
 #include <fcntl.h>
@@ -72,17 +75,47 @@ mode_t newFileMode() {
   return 0666 & ~mask;
 }
 
-/* fsync of the folder that holds path, so that the rename is on the disk
-   too; file systems that cannot sync a folder say EINVAL. */
-int syncFolder(const char *path) {
+/* The folder part of path (shorter than PATH_MAX, as resolveLinks made
+   it) into folder; "." when there is none. */
+void folderOf(const char *path, char folder[PATH_MAX]) {
   size_t length = folderLength(path);
-  char folder[PATH_MAX];
   if (length == 0)
     memcpy(folder, ".", 2);
   else {
     memcpy(folder, path, length);
     folder[length] = 0;
   }
+}
+
+/* The bytes of the target's name that the temporary name .<name>.XXXXXX
+   keeps: all of them, unless the folder's limit on names would then be
+   exceeded. */
+size_t tempNameLength(const char *target) {
+  char folder[PATH_MAX];
+  folderOf(target, folder);
+  long limit = pathconf(folder, _PC_NAME_MAX);
+  size_t room = limit > 0 ? static_cast<size_t>(limit) : NAME_MAX;
+  size_t extra = sizeof "..XXXXXX" - 1, length = strlen(target + folderLength(target));
+  room = room > extra ? room - extra : 0;
+  return length < room ? length : room;
+}
+
+/* The old file's owner and group on the new file fd, where the writer may
+   set them; the mode for it: the old permission bits, without setuid,
+   setgid and sticky where the owner or group is not the old one. */
+mode_t takeOwner(int fd, const struct stat *old) {
+  struct stat st;
+  bool same = fstat(fd, &st) == 0 && st.st_uid == old->st_uid && st.st_gid == old->st_gid;
+  if (same || fchown(fd, old->st_uid, old->st_gid) == 0)
+    return old->st_mode & 07777;
+  return old->st_mode & 0777;
+}
+
+/* fsync of the folder that holds path, so that the rename is on the disk
+   too; file systems that cannot sync a folder say EINVAL. */
+int syncFolder(const char *path) {
+  char folder[PATH_MAX];
+  folderOf(path, folder);
   int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0)
     return errno;
@@ -107,28 +140,25 @@ void openInputFile(lua_State *L, Session *s, const char *path) {
 void openReplacement(lua_State *L, Session *s, const char *path) {
   resolveLinks(L, s, path);
   const char *target = s->targetPath;
-  struct stat st;
-  mode_t mode;
-  if (stat(target, &st) == 0) {
-    if (!S_ISREG(st.st_mode))
-      fail(L, s, "cannot write '%s': not a regular file (only files are replaced)", path);
-    mode = st.st_mode & 07777;
-  } else if (errno == ENOENT) {
-    mode = newFileMode();
-  } else {
+  struct stat old;
+  bool exists = stat(target, &old) == 0;
+  if (exists && !S_ISREG(old.st_mode))
+    fail(L, s, "cannot write '%s': not a regular file (only files are replaced)", path);
+  if (!exists && errno != ENOENT) {
     int error = errno;
     fail(L, s, "cannot write '%s': %s", path, strerror(error));
   }
 
-  /* <folder>/.<name>.XXXXXX, made unique and created by mkostemp */
-  size_t folder = folderLength(target), length = strlen(target);
-  char *name = static_cast<char *>(malloc(length + sizeof "/..XXXXXX"));
+  /* <folder>/.<name>.XXXXXX, the name cut where it would be too long,
+     made unique and created by mkostemp */
+  size_t folder = folderLength(target), kept = tempNameLength(target);
+  char *name = static_cast<char *>(malloc(folder + kept + sizeof "..XXXXXX"));
   if (!name)
     fail(L, s, "not enough memory");
   memcpy(name, target, folder);
   name[folder] = '.';
-  memcpy(name + folder + 1, target + folder, length - folder);
-  memcpy(name + length + 1, ".XXXXXX", sizeof ".XXXXXX");
+  memcpy(name + folder + 1, target + folder, kept);
+  memcpy(name + folder + 1 + kept, ".XXXXXX", sizeof ".XXXXXX");
   int fd = mkostemp(name, O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) {
     int error = errno;
@@ -142,6 +172,8 @@ void openReplacement(lua_State *L, Session *s, const char *path) {
     close(fd);
     fail(L, s, "cannot open '%s': %s", path, strerror(error));
   }
+  /* The owner first: changing it may clear setuid and setgid. */
+  mode_t mode = exists ? takeOwner(fd, &old) : newFileMode();
   if (fchmod(fd, mode) != 0) {
     int error = errno;
     fail(L, s, "cannot write '%s': %s", path, strerror(error));

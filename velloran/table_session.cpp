@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include "velloran/table_session.h"
+#include "velloran/script.h"
 #include "velloran/slots.h"
 
 extern "C" {
@@ -93,6 +94,8 @@ void registerSessionMetatable(lua_State *L) {
 }
 
 Session *newSession(lua_State *L, const Plugin *plugin) {
+  if (stateClosing())
+    luaL_error(L, "the script state is closing");
   auto *s = static_cast<Session *>(lua_newuserdata(L, sizeof(Session)));
   memset(s, 0, sizeof *s);
   s->plugin = plugin;

@@ -131,6 +131,12 @@ TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
     called = false
     collectgarbage() collectgarbage()
     eq(called, false)
+
+    -- Expat without memory for its copy of the encoding's name
+    local p = xml.CreateParser({})
+    failMalloc(1)
+    expectError("out of memory", p.SetEncoding, p, "ISO-8859-1")
+    failMalloc(0)
   )");
 }
 

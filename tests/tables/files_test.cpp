@@ -1,6 +1,8 @@
 // WriteTable replaces a regular file only, never through a link it did not
-// ask for, and keeps its permission bits; ReadTable names a folder as one.
+// ask for, and keeps its permission bits and, where it may, its owner;
+// ReadTable names a folder as one.
 #include <stdlib.h>
+#include <unistd.h>
 
 #include "tests/lua_test.h"
 
@@ -41,6 +43,41 @@ TEST_F(Files, PermissionBitsAreKept) {
     velloran.WriteTable(dir .. "/private.xml", {secret = "x"})
     assert(sh("test $(stat -c %a private.xml) = 600"), "permission bits changed")
   )");
+}
+
+// The names longest for the file system, whose temporary name is cut.
+TEST_F(Files, NamesOfAnyLengthAreReplaced) {
+  lua(R"(
+    for _, n in ipairs{250, 255} do
+      local file = dir .. "/" .. ("n"):rep(n)
+      velloran.WriteTable(file, {a = 1})
+      velloran.WriteTable(file, {a = n})
+      eq(velloran.ReadTable(file).a, n)
+    end
+    assert(sh("test $(ls -A | wc -l) = 2"), "a temporary file is left")
+  )");
+}
+
+// Root keeps another user's file as it was; a writer that may not give the
+// file back to its owner gives it no setuid, setgid or sticky bit.
+TEST_F(Files, OwnerKeptWhereTheWriterMaySetIt) {
+  if (geteuid() != 0)
+    GTEST_SKIP() << "needs root, to give the files other owners";
+  lua("program = '" VELLORAN_PATH "'");
+  lua(R"lua(
+    local rows = { -- writer, owner and mode before, after
+      {"", "nobody:nogroup 6755", "nobody:nogroup 6755"},
+      {"setpriv --reuid=nobody --regid=nogroup --clear-groups ", "root:root 7755",
+       "nobody:nogroup 755"},
+    }
+    assert(sh("chmod 777 ."))
+    for i, row in ipairs(rows) do
+      local f, owner, mode = "f" .. i, row[2]:match("(%S+) (%S+)")
+      assert(sh(("touch %s && chown %s %s && chmod %s %s && %s%s -e 'velloran.WriteTable(%q, {})'")
+                :format(f, owner, f, mode, f, row[1], program, f)))
+      eq(io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, f)):read("*l"), row[3], f)
+    end
+  )lua");
 }
 
 TEST_F(Files, WhatIsNoRegularFileIsNeverReplaced) {
