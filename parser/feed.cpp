@@ -74,13 +74,18 @@ XML_Status feedPieces(ParserRecord *record, const char *text, size_t length) {
 /* Keeps the text back when, with what is kept already, it is shorter than
    the open token (and Expat would take more at all). The buffer is made
    as long as the token at once: the kept text never outgrows it. False
-   when the text is to be handed over now, also when memory is lacking. */
+   when the text is to be handed over now, also when memory is lacking.
+   A child object (an external entity's, whose events go to its parent's
+   record) keeps nothing: it is closed when its callback returns, finished
+   or not, and text kept back would be lost with it. */
 bool keepText(ParserRecord *record, const char *text, size_t length) {
   if (length == 0)
     return true;
+  XML_Parser parser = record->expatParser;
   XML_ParsingStatus status;
-  XML_GetParsingStatus(record->expatParser, &status);
-  if (status.parsing != XML_PARSING || XML_GetErrorCode(record->expatParser) != XML_ERROR_NONE)
+  XML_GetParsingStatus(parser, &status);
+  if (status.parsing != XML_PARSING || XML_GetErrorCode(parser) != XML_ERROR_NONE ||
+      XML_GetUserData(parser) != record)
     return false;
   uint64_t held = heldBytes(record);
   if (length >= held || record->pendingLength + length >= held)
