@@ -105,6 +105,18 @@ def makeWorkloads(build, data, scale, smoke):
             Tool("Expat, empty C handlers", "limit", lambda f: [limit, f, mode, feed]),
         ]
 
+    def longTokens(piece):
+        return [
+            Tool("xml.vlp, %d KB texts" % (piece // 1024), "ours",
+                 lambda f: [velloran, script("long_tokens.lua")] + f.split(":") + [str(piece)]),
+            Tool("xml.vlp, one Parse", "limit",
+                 lambda f: [velloran, script("long_tokens.lua")] + f.split(":") + ["whole"]),
+        ]
+
+    tokenSizes = [1] if smoke else [16, 32]
+    tokens = [("%d MiB %s" % (mb, kind), "%s:%d" % (kind, mb))
+              for kind in ("attribute", "comment") for mb in tokenSizes]
+
     documents = [("realworld", doc("realworld")), ("records", doc("records")),
                  ("text", doc("text")), ("deep", doc("deep"))]
     count = 1000 if smoke else 1000000
@@ -150,6 +162,11 @@ def makeWorkloads(build, data, scale, smoke):
                  few,
                  {("write", "%d values" % count, "Python plistlib"): 3,
                   ("read", "%d values" % count, "Python plistlib"): 4}),
+    ] + [
+        Workload("long tokens %d" % piece, {"parse": "one long token, %d KB texts" % (piece // 1024)},
+                 tokens, longTokens(piece), few,
+                 {(name, "xml.vlp, one Parse"): 1 / 1.5 for name, _ in tokens})
+        for piece in (65536, 1024)
     ]
 
 

@@ -1,5 +1,6 @@
 /*
- * The shared maps, one per encoding name, built on first use.
+ * The shared maps: one per encoding, whatever name it is asked by, built
+ * on first use.
  */
 #ifndef VELLORAN_ENCODINGS_CACHE_H
 #define VELLORAN_ENCODINGS_CACHE_H
@@ -10,7 +11,8 @@ namespace encodings {
 
 /* The map for the encoding named, with one more user; null when the name
    is refused or building ran out of memory (*result tells which). Names
-   are matched without regard to letter case. */
+   are matched as iconv matches them: without regard to letter case or
+   "+"; names of the same encoding (aliases) share one map. */
 CharMap *acquireMap(const char *name, BuildResult *result);
 
 /* Gives up one use of a map; the last frees it. */

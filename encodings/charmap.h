@@ -24,10 +24,10 @@ enum BuildResult {
 };
 
 struct CharMap {
-  struct CharMap *next; /* in the list of shared maps */
+  struct CharMap *next; /* in the list of shared maps, most recently used first */
   int32_t users;        /* the list (while listed) and each parser using it */
-  int32_t refused;      /* 1: a name known to fail; map and pages unused */
   int32_t multiByte;    /* 1: some first byte starts a longer sequence */
+  uint64_t hash;        /* of the content below, which tells maps apart */
   /* Expat's map: code point, -1 for a byte the encoding does not define,
      -2..-4 for the first byte of a sequence of that many bytes. */
   int map[256];
@@ -35,13 +35,18 @@ struct CharMap {
   Page *pages;            /* pages[0] is all zeros */
   size_t pageCount;
   size_t pageCapacity;
-  char name[1]; /* the name as listed (upper case), zero-terminated */
 };
 
 /* Fills map, leadPage and pages of a zero-filled record for the encoding
-   named (as iconv knows it). Pages come from the host's allocator; on any
-   result other than BUILD_OK they are freed again. */
+   named (as iconv knows it), read as documents in the wild mean it (see
+   applyReadings). Pages come from the host's allocator; on any result
+   other than BUILD_OK they are freed again. */
 BuildResult buildCharMap(CharMap *charMap, const char *name);
+
+/* Where the C library's table of an encoding differs from what the
+   documents labelled with it mean (and browsers read), changes the map to
+   the latter. */
+void applyReadings(CharMap *charMap);
 
 /* Frees the pages of a map. */
 void freePages(CharMap *charMap);

@@ -33,10 +33,16 @@ const size_t MAX_PAGES = 65536; /* page numbers are 16 bits */
 /* Iconv calls one map may take (about 30 ms per million here): several
    times what the encodings that fit need (EUC-TW, the largest, about
    400,000), so that a name that would take longer is refused rather than
-   stalling the parse. UTF-8 under other names than Expat's own would take
-   over 8 million (every 4-byte sequence, none of which Expat takes from a
-   converter) and is refused. */
+   stalling the parse. */
 const long PROBE_BUDGET = 2000000;
+/* Sequences and what UTF-8 reads them as. A converter that reads them all
+   so is UTF-8 under another name than Expat's own: it is refused at once
+   (exploring it would take over 8 million probes, every 4-byte sequence,
+   none of which Expat takes from a converter). */
+const struct {
+  const char *bytes;
+  uint32_t codePoint;
+} UTF8_SAMPLES[] = {{"\xC3\xA9", 0xE9}, {"\xE2\x82\xAC", 0x20AC}, {"\xF0\x9F\x98\x80", 0x1F600}, {nullptr, 0}};
 /* Bytes that Expat needs to stand for themselves; an encoding without them
    is refused before its sequences are explored. */
 const char ASCII_NEEDED[] = "\t\n\r <>&=\"'/?!-:ABCDEFGHIJKLMNOPQRSTUVWXYZ"
@@ -84,6 +90,16 @@ Probe probe(iconv_t converter, const unsigned char *bytes, size_t length) {
   if (count > 1)
     return {PROBE_INVALID, 0}; /* one sequence, several characters */
   return {PROBE_CHAR, codePointAt(out)};
+}
+
+bool readsAsUtf8(iconv_t converter) {
+  for (int i = 0; UTF8_SAMPLES[i].bytes; i++) {
+    const char *bytes = UTF8_SAMPLES[i].bytes;
+    Probe p = probe(converter, reinterpret_cast<const unsigned char *>(bytes), strlen(bytes));
+    if (p.kind != PROBE_CHAR || p.codePoint != UTF8_SAMPLES[i].codePoint)
+      return false;
+  }
+  return true;
 }
 
 bool fail(Builder *b, BuildResult why) {
@@ -215,6 +231,8 @@ bool buildMap(Builder *b) {
   for (const char *c = ASCII_NEEDED; *c; c++)
     if (m->map[static_cast<unsigned char>(*c)] != *c)
       return fail(b, BUILD_REFUSED);
+  if (readsAsUtf8(b->converter))
+    return fail(b, BUILD_REFUSED);
   size_t zeroPage;
   if (!newPage(b, &zeroPage))
     return false;
@@ -233,8 +251,10 @@ BuildResult buildCharMap(CharMap *charMap, const char *name) {
   Builder b = {converter, charMap, PROBE_BUDGET, BUILD_OK};
   bool built = buildMap(&b);
   iconv_close(converter);
-  if (built)
+  if (built) {
+    applyReadings(charMap);
     return BUILD_OK;
+  }
   freePages(charMap);
   return b.failure;
 }

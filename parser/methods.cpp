@@ -2,12 +2,11 @@
  * The methods of parser objects, and the parse step that Parse and Free
  * share.
  */
-#include <limits.h>
-
 #include "encodings/encodings.h"
 #include "host/services.h"
 #include "parser/commands.h"
 #include "parser/dispatch.h"
+#include "parser/feed.h"
 #include "parser/positions.h"
 #include "parser/record.h"
 #include "plugin/errors.h"
@@ -16,64 +15,18 @@ namespace {
 
 enum { ARG_SELF = 1, ARG_VALUE = 2 };
 
-/* When the first XML_Parse of a parser with namespace processing runs out
-   of memory while Expat sets up its namespace bindings, Expat (2.5) leaves
-   the parser half set up in its initial state, and a further XML_Parse
-   would crash in it. Such a parser keeps its "out of memory" error and is
-   never fed again. */
-bool setupFailed(XML_Parser parser) {
-  XML_ParsingStatus status;
-  XML_GetParsingStatus(parser, &status);
-  return status.parsing == XML_INITIALIZED && XML_GetErrorCode(parser) != XML_ERROR_NONE;
-}
-
 /* Expat refuses to stop a parser that has not started (from 2.6.4 on, and
    in Debian's security updates of 2.5), where older ones finished it. Stop
    therefore starts a new parser first, with an empty chunk that reports no
    event, so that stopping it finishes it on every Expat. */
 XML_Status startExpat(XML_Parser parser) {
-  if (setupFailed(parser))
+  if (expatSetupFailed(parser))
     return XML_STATUS_ERROR;
   XML_ParsingStatus status;
   XML_GetParsingStatus(parser, &status);
   if (status.parsing != XML_INITIALIZED)
     return XML_STATUS_OK;
   return XML_Parse(parser, "", 0, XML_FALSE);
-}
-
-/* The size of the next piece of a text of length bytes. Expat (2.5) scans
-   a token still open at the end of a piece again from its start with every
-   later piece: the piece is at least as long as that open tail, so that
-   the pieces double while a long token stays open and the work stays
-   linear in the text's length. */
-size_t nextPiece(const ParserRecord *record, size_t length) {
-  int64_t at = expatByteIndex(record->expatParser);
-  int64_t tail = at >= 0 && at <= record->bytesFed ? record->bytesFed - at : 0;
-  int64_t piece = tail > record->pieceSize ? tail : record->pieceSize;
-  /* Expat's buffer holds the tail and the piece within an int. */
-  if (piece > INT_MAX / 2)
-    piece = INT_MAX / 2;
-  return length < static_cast<uint64_t>(piece) ? length : static_cast<size_t>(piece);
-}
-
-/* Feeds a text of any length in pieces (XML_Parse takes an int length). With
-   merging off, character data therefore also arrive split where pieces
-   meet. */
-XML_Status feedExpat(ParserRecord *record, const char *text, size_t length) {
-  XML_Parser parser = record->expatParser;
-  if (setupFailed(parser))
-    return XML_STATUS_ERROR;
-  if (!text)
-    return XML_Parse(parser, nullptr, 0, XML_TRUE);
-  XML_Status status;
-  do {
-    size_t piece = nextPiece(record, length);
-    status = XML_Parse(parser, text, static_cast<int>(piece), XML_FALSE);
-    record->bytesFed += static_cast<int64_t>(piece);
-    text += piece;
-    length -= piece;
-  } while (length > 0 && status == XML_STATUS_OK);
-  return status;
 }
 
 /* The parse step: feeds one chunk (null text: the final one), delivers

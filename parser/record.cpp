@@ -1,6 +1,7 @@
 #include "parser/record.h"
 
 #include "host/services.h"
+#include "parser/feed.h"
 #include "plugin/errors.h"
 
 /* Expat copies what each XML_Parse gets into a buffer of its own: pieces
@@ -37,6 +38,8 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->errorKept = 0;
   record->pieceSize = hostPieceSize();
   record->bytesFed = 0;
+  record->pending = nullptr;
+  record->pendingLength = record->pendingCapacity = 0;
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;
@@ -51,6 +54,7 @@ void closeParserRecord(lua_State *L, ParserRecord *record) {
   if (record->expatParser)
     XML_ParserFree(record->expatParser);
   record->expatParser = nullptr;
+  dropPendingText(record);
 }
 
 int checkParserArg(lua_State *L, ParserRecord **record) {

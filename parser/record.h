@@ -64,9 +64,14 @@ struct ParserRecord {
   int32_t errorRef;
   int32_t errorKept;
   /* Most bytes of a script's text handed to Expat per call (see feedExpat
-     in methods.cpp), and the bytes handed to it so far. */
+     in parser/feed.cpp), and the bytes handed to it so far. */
   int32_t pieceSize;
   int64_t bytesFed;
+  /* Text kept back from Expat while it holds a long token open (see
+     parser/feed.cpp): host memory of pendingCapacity bytes, or null. */
+  char *pending;
+  size_t pendingLength;
+  size_t pendingCapacity;
 };
 
 /* Pushes a new parser object (userdata with the parser metatable) and

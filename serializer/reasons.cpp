@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "host/services.h"
+#include "parser/positions.h"
 #include "serializer/context.h"
 
 /* Room that the position leaves for the text of a reason. */
@@ -42,7 +43,7 @@ void keepUnconverted(SerializerContext *context, const char *name, const TextPos
 }
 
 TextPosition expatPosition(XML_Parser parser) {
-  return {XML_GetCurrentLineNumber(parser), XML_GetCurrentColumnNumber(parser) + 1};
+  return {expatLineNumber(parser), expatColumnNumber(parser) + 1};
 }
 
 const char *shownName(const char *name, char buffer[SHOWN_NAME_SIZE]) {

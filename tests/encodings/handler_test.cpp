@@ -3,10 +3,25 @@
 // encoding can be set by name, child parsers and the serializer's reader
 // read these encodings, and running out of memory while building a map
 // ends the parse with "out of memory" and leaks nothing.
+#include <dlfcn.h>
 #include <iconv.h>
 #include <string.h>
 
 #include "tests/lua_test.h"
+
+namespace {
+
+// Probes of encodings: the plugin's iconv calls come through here.
+long iconvCalls;
+
+} // namespace
+
+extern "C" size_t iconv(iconv_t cd, char **in, size_t *inLeft, char **out, size_t *outLeft) {
+  using IconvFunc = size_t (*)(iconv_t, char **, size_t *, char **, size_t *);
+  static IconvFunc libraryIconv = reinterpret_cast<IconvFunc>(dlsym(RTLD_NEXT, "iconv"));
+  iconvCalls++;
+  return libraryIconv(cd, in, inLeft, out, outLeft);
+}
 
 namespace {
 
@@ -25,7 +40,8 @@ bool convert(iconv_t cd, const std::string &in, std::string *out) {
 }
 
 // A document in the encoding that holds every character of U+00A0..U+FFFD
-// iconv converts to it and back unchanged, and what it must read as:
+// iconv converts to it (other than as an ASCII byte, which Shift_JIS reads
+// as ASCII) and back unchanged, and what it must read as:
 // "attribute|text" in UTF-8. Every 64th character is also in the attribute
 // value (Expat scans an unfinished start tag again with every piece).
 void encodableDocument(const char *encoding, std::string *doc, std::string *utf8) {
@@ -35,7 +51,8 @@ void encodableDocument(const char *encoding, std::string *doc, std::string *utf8
   for (wchar_t c = 0xA0; c < 0xFFFE; c++) {
     std::string one, oneEncoded, again;
     if (!convert(code, std::string(reinterpret_cast<char *>(&c), sizeof c), &one) ||
-        !convert(to, one, &oneEncoded) || !convert(back, oneEncoded, &again) || again != one)
+        !convert(to, one, &oneEncoded) || !convert(back, oneEncoded, &again) || again != one ||
+        static_cast<unsigned char>(oneEncoded[0]) < 0x80)
       continue;
     text += one;
     encoded += oneEncoded;
@@ -86,6 +103,64 @@ TEST_F(Encodings, WhatExpatCannotTakeIsAnUnknownEncoding) {
         eq(parseAll({}, '<?xml version="1.0" encoding="' .. name .. '"?><d/>'), 0, name)
         eq(main:GetError(), "unknown encoding", name)
       end
+    end
+  )lua");
+}
+
+// Names of one encoding share one map, idle maps are bounded, and a name
+// refused is found out cheaply, once.
+TEST_F(Encodings, NamesOfAnEncodingShareItsMap) {
+  lua_register(host.state(), "iconvCalls", [](lua_State *L) {
+    lua_pushnumber(L, static_cast<lua_Number>(iconvCalls));
+    iconvCalls = 0;
+    return 1;
+  });
+  lua(R"lua(
+    local function parse(name)
+      local p = xml.CreateParser({})
+      p:SetEncoding(name)
+      local result = p:Parse("<d/>", 1)
+      p:Free()
+      return result
+    end
+    local function mapBytes() return velloran.memory().tags.encodingmap or 0 end
+    for _, names in ipairs{{"latin2", "ISO-8859-2", "l+a+t+i+n+2"}, {"sjis", "Shift_JIS", "MS_KANJI"},
+                           {"EUC-TW", "euctw", "osf0005000a"}, {"TIS-620", "windows-874"}} do
+      eq(parse(names[1]), 1, names[1])
+      local one = mapBytes()
+      for i = 2, #names do eq(parse(names[i]), 1, names[i]) end
+      assert(mapBytes() - one < 1024, names[1] .. " is held again")
+    end
+    for i = 1, 200 do parse("EUC-TW" .. ("+"):rep(i)) end
+    assert(mapBytes() < 5 * 2 ^ 20, "maps held: " .. mapBytes())
+    for _, name in ipairs{"UTF8+", "ISO-2022-JP", "UCS-2"} do
+      iconvCalls()
+      eq(parse(name), 0, name)
+      assert(iconvCalls() < 5000, name .. " took long to refuse")
+      eq(parse(name:lower() .. "+"), 0, name)
+      eq(iconvCalls(), 0, name .. " explored again")
+    end
+  )lua");
+}
+
+// Labels read as their documents mean: Shift_JIS with ASCII's backslash and
+// tilde, TIS-620 as windows-874; Big5 as glibc (and Windows) read it.
+TEST_F(Encodings, LabelsReadAsDocumentsInTheWildMeanThem) {
+  lua(R"lua(
+    local thai = {"\128\133\145\146\147\148\149\150\151\160\161", "€…‘’“”•–—\194\160ก"}
+    local rows = {
+      Shift_JIS = {"\\~\130\160\129\96", "\\~あ〜"}, SJIS = {"a\\b~", "a\\b~"},
+      MS_Kanji = {"\\", "\\"}, csShiftJIS = {"~", "~"}, CP932 = {"\\~", "\\~"},
+      ["TIS-620"] = thai, ["ISO-8859-11"] = thai, ["windows-874"] = thai,
+      Big5 = {"\161\69\161\227\162\65\162\71", "‧～∕￡"}}
+    for label, row in pairs(rows) do
+      local got = {}
+      local p = xml.CreateParser({characterdata = function(p, text) got[#got + 1] = text end})
+      eq(p:Parse('<?xml version="1.0" encoding="' .. label .. '"?><d>' .. row[1] .. '</d>', 1), 1, label)
+      eq(table.concat(got), row[2], label)
+    end
+    for _, label in ipairs{"TIS-620", "ISO-8859-11"} do
+      eq(parseAll({}, '<?xml version="1.0" encoding="' .. label .. '"?><d>\129</d>'), 0, label)
     end
   )lua");
 }
