@@ -6,6 +6,11 @@
 #   make fuzz    build the libFuzzer targets with clang and run each for
 #                FUZZ_SECONDS (default 60); `make check` runs them briefly
 #   make bench   optimised build, then the benchmark suite (bench/README.md)
+#   make check-cross     the tests and the demo built for 32-bit PowerPC and
+#                        s390x (both big-endian), run under qemu (build-ppc/,
+#                        build-s390x/; scripts/cross.sh)
+#   make check-debian13  make check in a fresh Debian 13 root, as a new user
+#                        would run it (build-debian13/; scripts/debian13.sh)
 #
 # LUA=luajit builds the host against LuaJIT instead of Lua 5.1, in folders
 # of its own (build-luajit/, build-asan-luajit/, build-bench-luajit/).
@@ -29,7 +34,8 @@ FUZZ_SECONDS ?= 60
 CHECK_FUZZ_SECONDS ?= 5
 CMAKE_FLAGS := -DLUA=$(LUA)
 
-.PHONY: all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean
+.PHONY: all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean \
+	check-cross check-debian13
 
 all: build
 
@@ -75,5 +81,14 @@ bench:
 	/usr/bin/python3 bench/run.py --build $(BENCH_DIR) --data $(BENCH_DATA) \
 		--out $(BENCH_DATA)/results$(ENGINE_SUFFIX).md $(BENCH_FLAGS)
 
+# The cross builds compare their demo with the native build's.
+check-cross: build
+	@bash scripts/cross.sh ppc $(JOBS)
+	@bash scripts/cross.sh s390x $(JOBS)
+
+check-debian13:
+	@bash scripts/debian13.sh check $(JOBS)
+
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR) build-ppc build-s390x
+	@bash scripts/debian13.sh clean
