@@ -103,20 +103,28 @@ ppc_libraries() {
 
   local toolchain=(-DCMAKE_TOOLCHAIN_FILE="$root/scripts/cross/ppc.cmake" -DCROSS_PREFIX="$prefix"
     -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_BUILD_TYPE=Release -DCMAKE_POSITION_INDEPENDENT_CODE=ON)
+  # Debian's patches test XML_DTD's value, as its autotools build defines
+  # it; Expat's CMake build defines it empty.
   cmake -S "$expat/expat" -B "$deps/expat-build" "${toolchain[@]}" -DEXPAT_SHARED_LIBS=OFF \
     -DEXPAT_BUILD_TOOLS=OFF -DEXPAT_BUILD_EXAMPLES=OFF -DEXPAT_BUILD_TESTS=OFF \
     -DEXPAT_BUILD_DOCS=OFF -DEXPAT_BUILD_PKGCONFIG=OFF >/dev/null
+  sed -i 's/^#define XML_DTD$/#define XML_DTD 1/; s/^#define XML_NS$/#define XML_NS 1/' \
+    "$deps/expat-build/expat_config.h"
   cmake --build "$deps/expat-build" -j "$jobs" --target install >/dev/null
 
-  # Lua: the library's C files as one static library, headers under lua5.1/.
+  # Lua: the library's C files as one static library, headers under lua5.1/
+  # (Debian's luaconf.h takes the multiarch name from a header that its
+  # build writes).
   mkdir -p "$deps/lua-build"
+  printf '#ifndef _LUA_DEB_MULTIARCH_\n#define _LUA_DEB_MULTIARCH_\n%s\n#endif\n' \
+    '#define DEB_HOST_MULTIARCH "powerpc-linux-gnu"' >"$prefix/include/lua5.1/lua5.1-deb-multiarch.h"
   local files=() f
   for f in "$lua"/src/*.c; do
     case "$(basename "$f")" in lua.c | luac.c | print.c) ;; *) files+=("$f") ;; esac
   done
   (cd "$deps/lua-build" &&
     printf '%s\n' "${files[@]}" | xargs -P "$jobs" -n 4 \
-      powerpc-linux-gnu-gcc -c -O2 -fPIC -DLUA_USE_LINUX &&
+      powerpc-linux-gnu-gcc -c -O2 -fPIC -DLUA_USE_LINUX -I"$prefix/include/lua5.1" &&
     powerpc-linux-gnu-ar rcs "$prefix/lib/liblua5.1.a" ./*.o)
   cp "$lua"/src/{lua.h,luaconf.h,lualib.h,lauxlib.h} "$lua"/etc/lua.hpp "$prefix/include/lua5.1/"
 
