@@ -15,5 +15,9 @@ set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
+# (Debian's luaconf.h includes a header of the multiarch folder.)
+set(CMAKE_C_FLAGS_INIT "-isystem ${CROSS_SYSROOT}/usr/include/s390x-linux-gnu")
+set(CMAKE_CXX_FLAGS_INIT "-isystem ${CROSS_SYSROOT}/usr/include/s390x-linux-gnu")
+
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-s390x -L ${CROSS_SYSROOT})
 set(MIMALLOC OFF CACHE BOOL "")
