@@ -18,6 +18,8 @@
 #include <string.h>
 #include <time.h>
 
+#include "parser/positions.h"
+
 static void XMLCALL onStart(void *data, const XML_Char *name, const XML_Char **atts) {
   (void)data, (void)name, (void)atts;
 }
@@ -163,8 +165,8 @@ int main(int argc, char **argv) {
                    : XML_Parse(p, text, (int)length, XML_TRUE) == XML_STATUS_OK;
   clock_t end = clock();
   if (!ok) {
-    fprintf(stderr, "expat_limit: %s at line %lu\n", XML_ErrorString(XML_GetErrorCode(p)),
-            (unsigned long)XML_GetCurrentLineNumber(p));
+    fprintf(stderr, "expat_limit: %s at line %llu\n", XML_ErrorString(XML_GetErrorCode(p)),
+            (unsigned long long)expatLineNumber(p));
     return 1;
   }
   XML_ParserFree(p);

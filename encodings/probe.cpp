@@ -23,8 +23,11 @@ namespace encodings {
 namespace {
 
 const char *const PAGE_TAG = "encodingmap";
-/* What iconv converts to: one code point in 4 bytes, no byte-order mark. */
+/* What iconv converts to: one code point in 4 bytes, least significant
+   first, no byte-order mark; read back byte by byte (codePointAt), so that
+   the maps come out the same on either byte order. */
 const char *const CODE_POINTS = "UTF-32LE";
+const size_t CODE_POINT_SIZE = 4;
 const int MAX_SEQUENCE = 4;
 const size_t MAX_PAGES = 65536; /* page numbers are 16 bits */
 /* Iconv calls one map may take (about 30 ms per million here): several
@@ -53,11 +56,16 @@ struct Builder {
   BuildResult failure; /* why exploring stopped */
 };
 
+uint32_t codePointAt(const unsigned char *bytes) {
+  return static_cast<uint32_t>(bytes[0]) | static_cast<uint32_t>(bytes[1]) << 8 |
+         static_cast<uint32_t>(bytes[2]) << 16 | static_cast<uint32_t>(bytes[3]) << 24;
+}
+
 Probe probe(iconv_t converter, const unsigned char *bytes, size_t length) {
   iconv(converter, nullptr, nullptr, nullptr, nullptr);
   char *in = const_cast<char *>(reinterpret_cast<const char *>(bytes));
   size_t inLeft = length;
-  uint32_t out[4];
+  unsigned char out[4 * CODE_POINT_SIZE];
   char *outAt = reinterpret_cast<char *>(out);
   size_t outLeft = sizeof out;
   if (iconv(converter, &in, &inLeft, &outAt, &outLeft) == static_cast<size_t>(-1)) {
@@ -70,14 +78,12 @@ Probe probe(iconv_t converter, const unsigned char *bytes, size_t length) {
   /* Converters that combine characters hold the last one back. */
   if (iconv(converter, nullptr, nullptr, &outAt, &outLeft) == static_cast<size_t>(-1))
     return {PROBE_INVALID, 0};
-  size_t count = (sizeof out - outLeft) / sizeof out[0];
+  size_t count = (sizeof out - outLeft) / CODE_POINT_SIZE;
   if (count == 0)
     return {PROBE_STATEFUL, 0};
   if (count > 1)
     return {PROBE_INVALID, 0}; /* one sequence, several characters */
-  uint32_t c;
-  memcpy(&c, out, sizeof c);
-  return {PROBE_CHAR, c};
+  return {PROBE_CHAR, codePointAt(out)};
 }
 
 bool fail(Builder *b, BuildResult why) {

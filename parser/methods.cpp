@@ -8,6 +8,7 @@
 #include "host/services.h"
 #include "parser/commands.h"
 #include "parser/dispatch.h"
+#include "parser/positions.h"
 #include "parser/record.h"
 #include "plugin/errors.h"
 
@@ -26,13 +27,27 @@ bool setupFailed(XML_Parser parser) {
   return status.parsing == XML_INITIALIZED && XML_GetErrorCode(parser) != XML_ERROR_NONE;
 }
 
+/* Expat refuses to stop a parser that has not started (from 2.6.4 on, and
+   in Debian's security updates of 2.5), where older ones finished it. Stop
+   therefore starts a new parser first, with an empty chunk that reports no
+   event, so that stopping it finishes it on every Expat. */
+XML_Status startExpat(XML_Parser parser) {
+  if (setupFailed(parser))
+    return XML_STATUS_ERROR;
+  XML_ParsingStatus status;
+  XML_GetParsingStatus(parser, &status);
+  if (status.parsing != XML_INITIALIZED)
+    return XML_STATUS_OK;
+  return XML_Parse(parser, "", 0, XML_FALSE);
+}
+
 /* The size of the next piece of a text of length bytes. Expat (2.5) scans
    a token still open at the end of a piece again from its start with every
    later piece: the piece is at least as long as that open tail, so that
    the pieces double while a long token stays open and the work stays
    linear in the text's length. */
 size_t nextPiece(const ParserRecord *record, size_t length) {
-  XML_Index at = XML_GetCurrentByteIndex(record->expatParser);
+  int64_t at = expatByteIndex(record->expatParser);
   int64_t tail = at >= 0 && at <= record->bytesFed ? record->bytesFed - at : 0;
   int64_t piece = tail > record->pieceSize ? tail : record->pieceSize;
   /* Expat's buffer holds the tail and the piece within an int. */
@@ -107,9 +122,9 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
 }
 
 void pushPosition(lua_State *L, XML_Parser parser) {
-  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentLineNumber(parser)));
-  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentColumnNumber(parser)) + 1);
-  host::lua_pushnumber(L, static_cast<lua_Number>(XML_GetCurrentByteIndex(parser)) + 1);
+  host::lua_pushnumber(L, static_cast<lua_Number>(expatLineNumber(parser)));
+  host::lua_pushnumber(L, static_cast<lua_Number>(expatColumnNumber(parser)) + 1);
+  host::lua_pushnumber(L, static_cast<lua_Number>(expatByteIndex(parser)) + 1);
 }
 
 } // namespace
@@ -158,7 +173,10 @@ int Stop(lua_State *L) {
   ParserRecord *record;
   if (int error = checkParserArg(L, &record))
     return error;
-  host::lua_pushnumber(L, XML_StopParser(record->expatParser, XML_FALSE) == XML_STATUS_OK ? 1 : 0);
+  XML_Status status = startExpat(record->expatParser);
+  if (status == XML_STATUS_OK)
+    status = XML_StopParser(record->expatParser, XML_FALSE);
+  host::lua_pushnumber(L, status == XML_STATUS_OK ? 1 : 0);
   return 1;
 }
 

@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include "host/services.h"
+#include "parser/positions.h"
 #include "serializer/context.h"
 #include "serializer/serializer.h"
 
@@ -135,7 +136,7 @@ static void removeLastRecord(SerializerContext *context) {
    bounded however long a token grows (the pieces then double while the
    token stays open). Ordinary input keeps pieces of SERIALIZER_READ_SIZE. */
 static int32_t pieceSize(SerializerContext *context) {
-  XML_Index at = XML_GetCurrentByteIndex(context->parser);
+  int64_t at = expatByteIndex(context->parser);
   int64_t tail = at >= 0 && at <= context->bytesRead ? context->bytesRead - at : 0;
   if (tail <= SERIALIZER_READ_SIZE)
     return SERIALIZER_READ_SIZE;

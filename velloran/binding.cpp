@@ -4,6 +4,7 @@
  */
 #include "velloran/binding.h"
 #include "velloran/table_serializer.h"
+#include "velloran/table_session.h"
 #include "velloran/script.h"
 #include "velloran/services.h"
 
@@ -117,6 +118,7 @@ int bindPlugin(lua_State *L) {
                         libraries[i].base.c_str());
   }
   plugin->SetCurrentLibrary(0);
+  registerSessionMetatable(L);
   lua_newtable(L);
   for (const luaL_Reg *f = velloranFunctions; f->name; f++) {
     lua_pushlightuserdata(L, const_cast<Plugin *>(plugin));

@@ -82,15 +82,19 @@ int collectSession(lua_State *L) {
 
 } // namespace
 
+void registerSessionMetatable(lua_State *L) {
+  luaL_newmetatable(L, SESSION_METATABLE);
+  lua_pushcfunction(L, collectSession);
+  lua_setfield(L, -2, "__gc");
+  lua_pop(L, 1);
+}
+
 Session *newSession(lua_State *L, const Plugin *plugin) {
   auto *s = static_cast<Session *>(lua_newuserdata(L, sizeof(Session)));
   memset(s, 0, sizeof *s);
   s->plugin = plugin;
   s->putItem = serializeItem;
-  if (luaL_newmetatable(L, SESSION_METATABLE)) {
-    lua_pushcfunction(L, collectSession);
-    lua_setfield(L, -2, "__gc");
-  }
+  luaL_getmetatable(L, SESSION_METATABLE);
   lua_setmetatable(L, -2);
   return s;
 }

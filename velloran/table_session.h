@@ -83,6 +83,11 @@ struct Session {
   size_t shapeCapacity;
 };
 
+/* Registers the metatable of sessions. The host does it once, before any
+   script runs: registered on first use instead, the allocation could run
+   a finalizer that saves a table and registers it meanwhile. */
+void registerSessionMetatable(lua_State *L);
+
 /* Pushes a new session userdata. */
 Session *newSession(lua_State *L, const Plugin *plugin);
 

@@ -65,7 +65,7 @@ TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
       -- stopped from its callback, reporting where it is; and between chunks
       {stop = true, merge = 0, {0, "Parse", "<a>one<b/>two</a>"}, {"parsing aborted", "GetError"},
        {"one|1,4,4nil", "texts"}},
-      {{1, "Stop"}, {0, "Parse", "<a/>"}, {"parsing finished", "GetError"}, {0, "Stop"}},
+      {{1, "Stop"}, {0, "Parse", "<a/>"}, {0, "Parse"}, {"parsing finished", "GetError"}, {0, "Stop"}},
       -- Free finishes (text cut at a chunk end is delivered at once), then
       -- closes; a second Free does nothing
       {{1, "Parse", "<a>first"}, {"first", "texts"}, {1, "Parse", " second"}, {{}, "Free"},

@@ -31,6 +31,12 @@ TEST_F(Finalizers, KeysAndRootNameStayAliveWhileTheyAreUsed) {
   )");
 }
 
+// The sessions' metatable is there before any script runs: registered by
+// the first save, a finalizer that saves could register it meanwhile.
+TEST_F(Finalizers, SessionMetatableIsRegisteredBeforeAnySave) {
+  lua(R"(assert(type(debug.getregistry()["velloran.tablesession"].__gc) == "function"))");
+}
+
 // Every save and load opened by a finalizer uses options of its own; the
 // one running keeps its root name from start to end.
 TEST_F(Finalizers, AnotherSaveMeanwhileKeepsTheOptions) {
