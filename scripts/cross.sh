@@ -6,10 +6,12 @@
 #   cross.sh ppc|s390x [JOBS]
 #
 # ppc:   32-bit PowerPC. Debian's cross compiler and C library; Expat and
-#        Lua 5.1 built from Debian 12's newest source packages, GoogleTest
-#        from /usr/src/googletest, all kept in build-ppc/deps/.
+#        Lua 5.1 built from the newest Debian 12 source packages that the
+#        archive serves (security updates included), GoogleTest from
+#        /usr/src/googletest, all kept in build-ppc/deps/.
 # s390x: 64-bit s390x. Debian 12's own s390x packages of the C library (with
-#        its iconv modules), Expat, Lua 5.1 and GoogleTest, unpacked into
+#        its iconv modules), Expat, Lua 5.1 and GoogleTest, the newest of
+#        bookworm, its updates and its security updates, unpacked into
 #        build-s390x/sysroot/.
 # The target's libraries are made once; a second run rebuilds only the
 # project. The machine's own package lists and installed packages are left
