@@ -8,6 +8,11 @@
 #   make bench   optimised build, then the benchmark suite (bench/README.md)
 #   make install the host, the plugin, the Lua module and the documentation
 #                under $(DESTDIR)$(PREFIX) (PREFIX=/usr/local); make uninstall
+#   make check-cross     the tests and the demo built for 32-bit PowerPC and
+#                        s390x (both big-endian), run under qemu (build-ppc/,
+#                        build-s390x/; scripts/cross.sh)
+#   make check-debian13  make check in a fresh Debian 13 root, as a new user
+#                        would run it (build-debian13/; scripts/debian13.sh)
 #
 # LUA=luajit builds the host against LuaJIT instead of Lua 5.1, in folders
 # of its own (build-luajit/, build-asan-luajit/, build-bench-luajit/).
@@ -33,7 +38,8 @@ CMAKE_FLAGS := -DLUA=$(LUA)
 
 PREFIX ?= /usr/local
 
-.PHONY: install uninstall all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean
+.PHONY: all deps build check check-normal check-asan check-fuzz fuzz fuzz-build demo bench clean \
+	check-cross check-debian13 install uninstall
 
 all: build
 
@@ -84,6 +90,14 @@ install: build
 
 uninstall:
 	@DESTDIR="$(DESTDIR)" bash scripts/install.sh uninstall $(PREFIX)
+# The cross builds compare their demo with the native build's.
+check-cross: build
+	@bash scripts/cross.sh ppc $(JOBS)
+	@bash scripts/cross.sh s390x $(JOBS)
+
+check-debian13:
+	@bash scripts/debian13.sh check $(JOBS)
 
 clean:
-	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR)
+	rm -rf $(BUILD_DIR) $(ASAN_DIR) $(BENCH_DIR) $(FUZZ_DIR) build-ppc build-s390x
+	@bash scripts/debian13.sh clean

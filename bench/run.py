@@ -5,7 +5,8 @@ ratios and writes it as Markdown.
     run.py --build DIR [--data DIR] [--out FILE] [--rounds N] [--only NAME]
     run.py --smoke --build DIR      every script once on tiny inputs
 
---build is a build folder holding velloran, xml.vlp and expat_limit.
+--build is a build folder holding velloran, xml.vlp and expat_limit;
+--emulator (a cross build's) is the command that runs its programs.
 Times are processor seconds measured inside each program around the work
 alone (reading the input and building the data to save are not timed).
 A ratio is the peer's median time divided by ours: above 1, we are faster.
@@ -16,6 +17,7 @@ they repeat exactly from run to run.
 import argparse
 import os
 import re
+import shlex
 import shutil
 import statistics
 import subprocess
@@ -81,9 +83,13 @@ def runTool(argv):
     return measures, usage.ru_maxrss
 
 
-def makeWorkloads(build, data, scale, smoke):
+def makeWorkloads(build, data, scale, smoke, emulator=()):
     velloran = os.path.join(build, "velloran")
     limit = os.path.join(build, "expat_limit")
+    if emulator:
+        velloran, limit = list(emulator) + [velloran], list(emulator) + [limit]
+    else:
+        velloran, limit = [velloran], [limit]
     suffix = "" if scale == 1.0 else "-%g" % scale
     doc = lambda name: os.path.join(data, name + suffix + ".xml")
     script = lambda name: os.path.join(HERE, name)
@@ -91,18 +97,18 @@ def makeWorkloads(build, data, scale, smoke):
         "python": lambda: quiet([PYTHON, "-c", "import xml.parsers.expat"]),
         "xmltodict": lambda: quiet([PYTHON, "-c", "import xmltodict"]),
         "perl": lambda: quiet(["perl", "-MXML::Parser", "-e", "1"]),
-        "cjson": lambda: quiet([velloran, "-e", "require('cjson')"]),
+        "cjson": lambda: quiet(velloran + ["-e", "require('cjson')"]),
     }
     few = 1 if smoke else 3
 
     def events(mode, feed="whole"):
         return [
-            Tool("xml.vlp", "ours", lambda f: [velloran, script("events.lua"), f, mode, feed]),
+            Tool("xml.vlp", "ours", lambda f: velloran + [script("events.lua"), f, mode, feed]),
             Tool("Python xml.parsers.expat", "peer",
                  lambda f: [PYTHON, script("events.py"), f, mode, feed], needs["python"]),
             Tool("Perl XML::Parser", "peer",
                  lambda f: ["perl", script("events.pl"), f, mode, feed], needs["perl"]),
-            Tool("Expat, empty C handlers", "limit", lambda f: [limit, f, mode, feed]),
+            Tool("Expat, empty C handlers", "limit", lambda f: limit + [f, mode, feed]),
         ]
 
     def longTokens(piece):
@@ -131,7 +137,7 @@ def makeWorkloads(build, data, scale, smoke):
                  feed="chunked"),
         Workload("events", {"parse": "events (start, end, text), whole document"}, documents,
                  events("three") + [
-                     Tool("Expat, no handlers", "limit", lambda f: [limit, f, "none"])],
+                     Tool("Expat, no handlers", "limit", lambda f: limit + [f, "none"])],
                  1 if smoke else 5,
                  {(d, "Python xml.parsers.expat"): 0.8 for d in names}, feed="whole"),
         Workload("all events", {"parse": "all 22 events"}, documents, events("all"),
@@ -139,7 +145,7 @@ def makeWorkloads(build, data, scale, smoke):
         Workload("tables",
                  {"parse": "document to tables", "unparse": "tables to document"},
                  documents[:2],
-                 [Tool("xml.vlp", "ours", lambda f: [velloran, script("tables.lua"), f]),
+                 [Tool("xml.vlp", "ours", lambda f: velloran + [script("tables.lua"), f]),
                   Tool("Python xmltodict", "peer",
                        lambda f: [PYTHON, script("tables.py"), f, "xmltodict"],
                        needs["xmltodict"]),
@@ -152,13 +158,13 @@ def makeWorkloads(build, data, scale, smoke):
         Workload("store", {"write": "save a table", "read": "load a table"},
                  [("%d values" % count, storeFile)],
                  [Tool("xml.vlp", "ours",
-                       lambda f: [velloran, script("store.lua"), "xml", f + ".xml", str(count)]),
+                       lambda f: velloran + [script("store.lua"), "xml", f + ".xml", str(count)]),
                   Tool("Python plistlib", "peer",
                        lambda f: [PYTHON, script("store.py"), f + ".plist", str(count)],
                        needs["python"]),
                   Tool("lua-cjson", "peer",
-                       lambda f: [velloran, script("store.lua"), "cjson", f + ".json",
-                                  str(count)], needs["cjson"])],
+                       lambda f: velloran + [script("store.lua"), "cjson", f + ".json",
+                                             str(count)], needs["cjson"])],
                  few,
                  {("write", "%d values" % count, "Python plistlib"): 3,
                   ("read", "%d values" % count, "Python plistlib"): 4}),
@@ -270,17 +276,17 @@ def countInstructions(workloads, build, data, scale, log):
     return counts
 
 
-def streaming(build, data, megabytes, rounds, log):
-    velloran = os.path.join(build, "velloran")
+def streaming(build, data, megabytes, rounds, log, emulator=()):
+    velloran = list(emulator) + [os.path.join(build, "velloran")]
     script = os.path.join(HERE, "stream.lua")
     path = os.path.join(data, "stream-%dMB.xml" % megabytes)
     if not os.path.exists(path + ".done"):
         log("  making %s" % path)
-        runTool([velloran, script, "make", path, str(megabytes)])
+        runTool(velloran + [script, "make", path, str(megabytes)])
         open(path + ".done", "w").close()
     runs = []
     for r in range(rounds):
-        measures, rss = runTool([velloran, script, "read", path])
+        measures, rss = runTool(velloran + [script, "read", path])
         measures["rss"] = rss * 1024
         runs.append(measures)
         log("  streaming: round %d of %d" % (r + 1, rounds))
@@ -310,6 +316,7 @@ def main():
     ap.add_argument("--only", help="run only the workloads whose key begins so")
     ap.add_argument("--stream-mb", type=int, default=200)
     ap.add_argument("--smoke", action="store_true")
+    ap.add_argument("--emulator", default="", help="command that runs the build's programs")
     ap.add_argument("--cut", type=float, default=0.05,
                     help="scale of the inputs that callgrind counts on (0: no counts)")
     args = ap.parse_args()
@@ -320,7 +327,8 @@ def main():
 
     scale = 0.001 if args.smoke else 1.0
     subprocess.run([PYTHON, GEN, data, "--scale", str(scale)], check=True)
-    workloads = makeWorkloads(build, data, scale, args.smoke)
+    emulator = shlex.split(args.emulator)
+    workloads = makeWorkloads(build, data, scale, args.smoke, emulator)
     if args.only:
         workloads = [w for w in workloads if w.key.startswith(args.only)]
     if args.smoke:
@@ -338,7 +346,7 @@ def main():
     lines, missed = table(workloads, results, sizes, "/".join(map(str, rounds)), counts)
     if not args.only or args.only == "streaming":
         more, ok = streaming(build, data, 1 if args.smoke else args.stream_mb,
-                             1 if args.smoke else (args.rounds or 2), log)
+                             1 if args.smoke else (args.rounds or 2), log, emulator)
         lines += more
         if not ok:
             missed.append("streaming peak tagged memory")

@@ -3,11 +3,14 @@
 set -euo pipefail
 build=${1:-build}
 cd "$(dirname "$0")/.."
+# A cross build's host runs under its emulator, through <build>/run.
+velloran=$build/velloran
+[ -x "$build/run" ] && velloran=$build/run
 
-"$build/velloran" --version
+"$velloran" --version
 echo
 echo "== The outline of examples/outline.xml, from parser callbacks"
-"$build/velloran" examples/outline.lua examples/outline.xml
+"$velloran" examples/outline.lua examples/outline.xml
 echo
 echo "== A settings table saved as XML and loaded back"
-"$build/velloran" examples/settings.lua
+"$velloran" examples/settings.lua
