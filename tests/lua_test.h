@@ -2,6 +2,7 @@
 #ifndef VELLORAN_TESTS_LUA_TEST_H
 #define VELLORAN_TESTS_LUA_TEST_H
 
+#include <stdint.h>
 #include <stdio.h>
 
 #include <string>
@@ -111,6 +112,18 @@ protected:
   void TearDown() override {
     velloran::failMallocAfter(0);
     velloran::failAllocMemAfter(0);
+  }
+
+  // Registers name(): the count so far, which it then resets.
+  void counter(const char *name, uint64_t *count) {
+    lua_pushlightuserdata(host.state(), count);
+    lua_pushcclosure(host.state(), [](lua_State *L) {
+      auto *n = static_cast<uint64_t *>(lua_touserdata(L, lua_upvalueindex(1)));
+      lua_pushnumber(L, static_cast<lua_Number>(*n));
+      *n = 0;
+      return 1;
+    }, 1);
+    lua_setglobal(host.state(), name);
   }
 
   // Runs chunk; the test fails with the chunk's error message.

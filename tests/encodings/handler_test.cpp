@@ -13,7 +13,7 @@
 namespace {
 
 // Probes of encodings: the plugin's iconv calls come through here.
-long iconvCalls;
+uint64_t iconvCalls;
 
 } // namespace
 
@@ -113,11 +113,7 @@ TEST_F(Encodings, WhatExpatCannotTakeIsAnUnknownEncoding) {
 // Names of one encoding share one map, idle maps are bounded, and a name
 // refused is found out cheaply, once.
 TEST_F(Encodings, NamesOfAnEncodingShareItsMap) {
-  lua_register(host.state(), "iconvCalls", [](lua_State *L) {
-    lua_pushnumber(L, static_cast<lua_Number>(iconvCalls));
-    iconvCalls = 0;
-    return 1;
-  });
+  counter("iconvCalls", &iconvCalls);
   lua(R"lua(
     local function parse(name)
       local p = xml.CreateParser({})

@@ -54,11 +54,7 @@ namespace {
 // Long tokens cut into 1 KB texts: Expat scans each byte a few times only,
 // and events, errors and positions are those of one whole Parse.
 TEST_F(Pieces, LongTokensInSmallTextsAreScannedAboutOnce) {
-  lua_register(host.state(), "scanned", [](lua_State *L) {
-    lua_pushnumber(L, static_cast<lua_Number>(scannedBytes));
-    scannedBytes = 0;
-    return 1;
-  });
+  counter("scanned", &scannedBytes);
   lua(R"lua(
     local v = string.rep("v", 1024 * 1024)
     for _, doc in ipairs{'<d a="' .. v .. '"/>', '<d><!--' .. v .. '--></d>', '<!--' .. v .. '--><d/>',
