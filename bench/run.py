@@ -114,9 +114,9 @@ def makeWorkloads(build, data, scale, smoke, emulator=()):
     def longTokens(piece):
         return [
             Tool("xml.vlp, %d KB texts" % (piece // 1024), "ours",
-                 lambda f: [velloran, script("long_tokens.lua")] + f.split(":") + [str(piece)]),
+                 lambda f: velloran + [script("long_tokens.lua")] + f.split(":") + [str(piece)]),
             Tool("xml.vlp, one Parse", "limit",
-                 lambda f: [velloran, script("long_tokens.lua")] + f.split(":") + ["whole"]),
+                 lambda f: velloran + [script("long_tokens.lua")] + f.split(":") + ["whole"]),
         ]
 
     tokenSizes = [1] if smoke else [16, 32]
