@@ -62,9 +62,10 @@ const char *shownName(const char *name, char buffer[SHOWN_NAME_SIZE]) {
 /* Whether Expat stopped at the start tag of an element (not at a comment,
    a processing instruction, an end tag or text). */
 static bool stoppedAtStartTag(XML_Parser parser) {
-  int offset = 0, size = 0;
-  const char *input = XML_GetInputContext(parser, &offset, &size);
-  if (!input || offset < 0 || offset + 1 >= size || input[offset] != '<')
+  int64_t offset = 0;
+  uint64_t size = 0;
+  const char *input = expatInputContext(parser, &offset, &size);
+  if (!input || offset < 0 || static_cast<uint64_t>(offset) + 1 >= size || input[offset] != '<')
     return false;
   char next = input[offset + 1];
   return next != '!' && next != '?' && next != '/';
