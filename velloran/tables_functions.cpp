@@ -4,10 +4,10 @@
  * as the work ends or fails: no serializer stays open and no partly written
  * file stays behind, whatever error (memory included) stops the work.
  */
-#include "velloran/table_serializer.h"
+#include "velloran/tables_functions.h"
 
 #include "velloran/binding.h"
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 extern "C" {
 #include <lauxlib.h>

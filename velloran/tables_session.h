@@ -125,12 +125,12 @@ bool finishSession(Session *s);
    committed is removed. Safe to call twice. */
 void closeSession(Session *s);
 
-/* Files (table_file.cpp). */
+/* Files (tables_file.cpp). */
 void openInputFile(lua_State *L, Session *s, const char *path);
 void openReplacement(lua_State *L, Session *s, const char *path);
 void commitReplacement(lua_State *L, Session *s, const char *path);
 
-/* The walks (table_save.cpp, table_load.cpp). */
+/* The walks (tables_save.cpp, tables_load.cpp). */
 void saveRoot(lua_State *L, Session *s, int table);
 void loadRoot(lua_State *L, Session *s);
 

@@ -10,7 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 #include "velloran/script.h"
 #include "velloran/slots.h"
 

@@ -5,7 +5,7 @@
 #include <string.h>
 #include <strings.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 extern "C" {
 #include <lauxlib.h>

@@ -15,7 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 extern "C" {
 #include <lauxlib.h>

@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 namespace velloran {
 
