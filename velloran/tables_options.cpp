@@ -32,6 +32,17 @@ const char *const optionNames[] = {"format",   "rootnode", "ignorewhitespace",
                                    "rawnames", "encoding", "functions",
                                    nullptr};
 
+/* The table functions' defaults. The plugin's serializer has its own
+   (the "indexed" format, element names through the host's character
+   mapping): those of a host that sends no tags, made for reading
+   documents. The table functions always send the format and raw-names
+   tags, so that theirs hold instead: "items", the format made for saving
+   script tables, and names as they are, since script keys are
+   case-sensitive. The root name, the whitespace rule and the encoding of
+   the written XML are the serializer's ("root", whitespace-only text
+   ignored, the host's encoding): left unset here, so not sent. */
+const TableOptions defaultOptions = {FORMAT_ITEMS, "", -1, 1, -1, 0};
+
 int findName(const char *name, const char *const list[]) {
   for (int i = 0; list[i]; i++)
     if (strcasecmp(name, list[i]) == 0)
@@ -73,12 +84,7 @@ void copyRootNode(lua_State *L, TableOptions *o) {
 } // namespace
 
 void readOptions(lua_State *L, int index, TableOptions *o) {
-  o->format = FORMAT_ITEMS;
-  o->rootNode[0] = 0;
-  o->ignoreWhitespace = -1;
-  o->rawNames = 1; /* script keys are case-sensitive: names as they are */
-  o->encoding = -1;
-  o->functions = 0;
+  *o = defaultOptions;
   if (lua_isnoneornil(L, index))
     return;
   luaL_checktype(L, index, LUA_TTABLE);
