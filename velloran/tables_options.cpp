@@ -5,6 +5,7 @@
 #include <string.h>
 #include <strings.h>
 
+#include "velloran/encodings.h"
 #include "velloran/tables_session.h"
 
 extern "C" {
@@ -16,9 +17,6 @@ namespace velloran {
 const char *const tableFormatNames[] = {"items", "named", "indexed", nullptr};
 
 namespace {
-
-/* Indexed by the ENCODING_ values. */
-const char *const encodingNames[] = {"iso-8859-1", "utf-8", nullptr};
 
 enum TableOption {
   OPTION_FORMAT,
@@ -105,7 +103,7 @@ void readOptions(lua_State *L, int index, TableOptions *o) {
       o->rawNames = optionFlag(L, name);
       break;
     case OPTION_ENCODING:
-      o->encoding = optionChoice(L, name, encodingNames);
+      o->encoding = optionChoice(L, name, hostEncodingNames);
       break;
     case OPTION_FUNCTIONS:
       o->functions = optionFlag(L, name);
