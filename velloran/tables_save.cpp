@@ -196,8 +196,8 @@ void putItem(lua_State *L, Session *s, const Walk *w, const ItemValue *key,
              const ItemValue *value) {
   if (s->putItem(s, key, value))
     return;
-  /* The plugin gives no reason for an item it refuses: whatever the
-     cause, the message names the item's path. */
+  /* But for the stream, the host cannot tell why an item was refused
+     (the plugin gives no reason for it): the message names its path. */
   char reason[REASON_LIMIT];
   if (takeFailure(s, reason) == FAILED_STREAM)
     failStream(L, s, "write");
