@@ -6,9 +6,9 @@
 namespace {
 
 using namespace sertest;
-using Limits = LuaTest;
+using SlowLimits = LuaTest;
 
-TEST_F(Limits, MillionLevelsThroughTheParserWithCallbacks) {
+TEST_F(SlowLimits, MillionLevelsThroughTheParserWithCallbacks) {
   lua(R"lua(
     local n, depth, deepest, text = 1000000, 0, 0
     local p = xml.CreateParser({
@@ -27,7 +27,7 @@ TEST_F(Limits, MillionLevelsThroughTheParserWithCallbacks) {
   )lua");
 }
 
-TEST_F(Limits, EntityAttacksEndWithExpatsError) {
+TEST_F(SlowLimits, EntityAttacksEndWithExpatsError) {
   lua(R"lua(
     local laughs = {'<!DOCTYPE r [<!ENTITY l0 "lol">'}
     for i = 1, 12 do
@@ -60,7 +60,7 @@ TEST_F(Limits, EntityAttacksEndWithExpatsError) {
   )lua");
 }
 
-TEST_F(Limits, HundredMegabyteTextThroughCharacterdata) {
+TEST_F(SlowLimits, HundredMegabyteTextThroughCharacterdata) {
   lua(R"lua(
     local size, calls, length, ok = 100 * 1024 * 1024, 0, 0, false
     local p = xml.CreateParser({characterdata = function(self, s)
@@ -76,7 +76,7 @@ TEST_F(Limits, HundredMegabyteTextThroughCharacterdata) {
 
 // The reader hands a 100 MB text of the item format over as one string,
 // its buffer growing geometrically.
-TEST(LimitsReader, HundredMegabyteTextThroughTheItemsReader) {
+TEST(SlowLimitsReader, HundredMegabyteTextThroughTheItemsReader) {
   const size_t size = 100u * 1024 * 1024;
   Stream s;
   s.data = "<?xml version=\"1.0\"?>\n<root><s>";

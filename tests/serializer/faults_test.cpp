@@ -85,7 +85,7 @@ TEST(Faults, EntryPointsRefuseWhatTheyCannotUse) {
 // Texts whose escaped form would not fit in one write (more than 2^31-1
 // bytes) fail their item instead of overflowing the size arithmetic: in the
 // items format at once, in the indexed format when the tree is written.
-TEST(Sizes, TextsTooLargeToEscapeFailTheirItem) {
+TEST(SlowSizes, TextsTooLargeToEscapeFailTheirItem) {
   std::vector<Item> tree = I("0={ name='a'");
   tree.push_back({S("text"), S(std::string(358000000, '&'))}); // 6 bytes each when escaped
   tree.push_back({N(0), END()});

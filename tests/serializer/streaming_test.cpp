@@ -25,7 +25,7 @@ size_t streamingPeak(int count) {
   return velloran::memoryStats().peak - base;
 }
 
-TEST(Streaming, FlatItemStreamKeepsBoundedMemory) {
+TEST(SlowStreaming, FlatItemStreamKeepsBoundedMemory) {
   size_t small = streamingPeak(10000), large = streamingPeak(100000);
   // The context with its 16384-byte input buffer, the root, one item and
   // its text (which grows by 16384 bytes where it straddles two reads).
@@ -53,7 +53,7 @@ void *writeDeep(void *argument) {
   return nullptr;
 }
 
-TEST(Depth, DeepTreeWritesAndFreesOnASmallStack) {
+TEST(SlowDepth, DeepTreeWritesAndFreesOnASmallStack) {
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, 256 * 1024);
@@ -72,7 +72,7 @@ TEST(Depth, DeepTreeWritesAndFreesOnASmallStack) {
 
 // Long tokens are read in pieces that grow while the token stays open (a
 // fixed piece size makes Expat scan the token again for every piece).
-TEST(LongTokens, PiecesGrowWhileATokenStaysOpen) {
+TEST(SlowLongTokens, PiecesGrowWhileATokenStaysOpen) {
   const std::string big(8 << 20, 'v');
   const std::pair<int, std::string> documents[] = {
       {FORMAT_NAMED, "<e a=\"" + big + "\"/>"},
