@@ -46,9 +46,8 @@ TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
   lua(R"(
     local lines = string.rep("\n", 1000000)
     local rows = {
-      {what = "a new parser", {{1, 1, 0}, "GetPosition"}, {{nil, 1, 1, 0}, "GetError"},
-       {"nil", "GetBase"}, {{}, "SetBase", "http://example.org/dir/"},
-       {"http://example.org/dir/", "GetBase"}},
+      {what = "new", {{1, 1, 0}, "GetPosition"}, {{nil, 1, 1, 0}, "GetError"}, {"nil", "GetBase"},
+       {{}, "SetBase", "http://example.org/dir/"}, {"http://example.org/dir/", "GetBase"}},
       {what = "finished: later text refused, the error state kept, a second final chunk an error",
        {1, "Parse", "<a>x</a>", "ignored", 42}, {1, "Parse"}, {"x", "texts"},
        {0, "Parse", "<b>y</b>"}, {"", "texts"}, {"nil", "GetError"},
@@ -77,9 +76,8 @@ TEST_F(Methods, StatesResultsPositionsErrorsAndCallbackFailures) {
       {what = "Free delivers the text cut at a chunk end, then closes; again does nothing",
        {1, "Parse", "<a>first"}, {"first", "texts"}, {1, "Parse", " second"}, {{}, "Free"},
        {" second", "texts"}, {{}, "Free"}, {E"Parser is closed!", "GetPosition"}},
-      {what = "Free of a document not well-formed at the end", {1, "Parse", "<open>"},
-       {{}, "Free"}},
-      {what = "Free of a parser never used", {{}, "Free"}},
+      {what = "Free when not well-formed at the end", {1, "Parse", "<open>"}, {{}, "Free"}},
+      {what = "Free when never used", {{}, "Free"}},
       {what = "Free of a finished parser calls nothing", {1, "Parse", "<a>t</a>"}, {1, "Parse"},
        {"t", "texts"}, {{}, "Free"}, {"", "texts"}},
     }
