@@ -28,8 +28,8 @@ TEST_F(Pieces, TextAcrossPiecesArrivesWholeOrSplitAtTheirBoundaries) {
       eq(p:Parse(doc), 1)
       eq(p:Parse(), 1)
       eq(table.concat(got, "|"), texts, "merge " .. merge)
-      eq(attribute, value)
-      eq(comment, value)
+      eq(attribute, value, "merge " .. merge)
+      eq(comment, value, "merge " .. merge)
     end
   )lua");
   velloran::setParsePiece(0);

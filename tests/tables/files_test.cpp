@@ -75,7 +75,7 @@ TEST_F(Files, OwnerKeptWhereTheWriterMaySetIt) {
       local f, owner, mode = "f" .. i, row[2]:match("(%S+) (%S+)")
       assert(sh(("touch %s && chown %s %s && chmod %s %s && %s%s -e 'velloran.WriteTable(%q, {})'")
                 :format(f, owner, f, mode, f, row[1], program, f)))
-      eq(io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, f)):read("*l"), row[3], f)
+      eq(io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, f)):read("*l"), row[3], row[2])
     end
   )lua");
 }
