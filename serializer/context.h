@@ -239,7 +239,10 @@ void parseInput(SerializerContext *context);
    that Expat still reports after this change nothing. */
 void failParse(SerializerContext *context);
 /* The context of a handler's userData; null once a handler has failed. */
-SerializerContext *liveContext(void *userData);
+inline SerializerContext *liveContext(void *userData) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  return context->read.handlerFailed ? nullptr : context;
+}
 /* Maps the name in place through the host's MapChar, character by
    character; a character whose mapped form has another length stays. */
 void mapName(char *name);

@@ -18,11 +18,6 @@ void failParse(SerializerContext *context) {
   XML_StopParser(context->read.parser, XML_FALSE);
 }
 
-SerializerContext *liveContext(void *userData) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  return context->read.handlerFailed ? nullptr : context;
-}
-
 void mapName(char *name) {
   int32_t position = 0;
   while (name[position]) {

@@ -256,21 +256,24 @@ static int emitElementEnd(SerializerContext *context, DocumentRecord *node, Item
   return 1;
 }
 
-/* Indexed by emitState, from EMIT_TEXT on; the element itself is handed
-   over as the format keys it. */
-static const EmitStep emitSteps[] = {
-    nullptr,   emitText,     emitAttrs,      emitAttribute, emitAttrsEnd,
-    emitNodes, emitNodesEnd, emitElementEnd, nullptr,
+/* Indexed by emitState; they differ in how the element itself is handed
+   over. */
+static const EmitStep namedSteps[] = {
+    emitNamedElement, emitText,     emitAttrs,      emitAttribute, emitAttrsEnd,
+    emitNodes,        emitNodesEnd, emitElementEnd, nullptr,
+};
+static const EmitStep indexedSteps[] = {
+    emitIndexedElement, emitText,     emitAttrs,      emitAttribute, emitAttrsEnd,
+    emitNodes,          emitNodesEnd, emitElementEnd, nullptr,
 };
 
-static NextItem nextDocumentItem(SerializerContext *context, EmitStep emitElement, ItemValue *key,
+static NextItem nextDocumentItem(SerializerContext *context, const EmitStep *steps, ItemValue *key,
                                  ItemValue *value) {
   DocumentRecord *node = context->read.document.current;
   if (!node || node->emitState < 0 || node->emitState >= EMIT_DONE)
     return NEXT_NOTHING;
   key->type = ITEM_STRING;
-  EmitStep step = node->emitState == EMIT_ELEMENT ? emitElement : emitSteps[node->emitState];
-  if (step(context, node, key, value))
+  if (steps[node->emitState](context, node, key, value))
     return NEXT_ITEM;
   /* Only a text that cannot be converted fails. */
   keepUnconverted(context, node->name(), &node->at);
@@ -278,11 +281,11 @@ static NextItem nextDocumentItem(SerializerContext *context, EmitStep emitElemen
 }
 
 static NextItem nextNamedItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
-  return nextDocumentItem(context, emitNamedElement, key, value);
+  return nextDocumentItem(context, namedSteps, key, value);
 }
 
 static NextItem nextIndexedItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
-  return nextDocumentItem(context, emitIndexedElement, key, value);
+  return nextDocumentItem(context, indexedSteps, key, value);
 }
 
 /* ---- the reader's routines ---- */
