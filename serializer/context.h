@@ -87,7 +87,7 @@ struct ReaderState {
   char *convertedText;
   /* Why reading failed ("" until it did); the first reason met stands. */
   char reason[REASON_SIZE];
-  /* Only the one of the format that routines reads is used. */
+  /* Only the reader of the context's format is used. */
   union {
     ItemReader items;
     DocumentReader document;
