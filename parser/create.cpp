@@ -77,6 +77,21 @@ uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
 
 } // namespace
 
+ParserRecord *openChildRecord(lua_State *L, const ParserRecord *parent) {
+  ParserRecord *child = createParserRecord(L);
+  host::lua_rawgeti(L, LUA_REGISTRYINDEX, parent->callbackRef);
+  child->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  return child;
+}
+
+bool openChildParser(ParserRecord *child, XML_Parser parser, const XML_Char *context) {
+  child->expatParser = XML_ExternalEntityParserCreate(parser, context, nullptr);
+  if (!child->expatParser)
+    return false;
+  encodings::installHandler(child->expatParser, &child->encodingFault);
+  return true;
+}
+
 namespace parser {
 
 int CreateParser(lua_State *L) {
@@ -114,11 +129,15 @@ int Collect(lua_State *L) {
   auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, 1, PARSER_METATABLE));
   if (!record)
     return errorIds[ERR_PARSER_EXPECTED];
+  /* The hook is also the event command of the object's parse steps (see
+     dispatchEvent): with an event pending, it delivers the event. */
+  if (record->pendingEvent)
+    return deliverPendingEvent(L, record);
   /* The collector never gets an object whose parse is running (the parse
      step holds it on the stack), but a script can call the hook as a
      method from one of the object's own callbacks: closing then would
      free the Expat parser under the running parse. */
-  if (record->running && !isBroken(record))
+  if (record->running)
     return errorIds[ERR_INVALID_STATE];
   closeParserRecord(L, record);
   return 0;
