@@ -126,13 +126,13 @@ int CreateParser(lua_State *L) {
 }
 
 int Collect(lua_State *L) {
+  /* The hook is also the event command of parse steps (see dispatchEvent):
+     called with an event's ticket, it delivers the event. */
+  if (ScriptEvent *event = takePendingEvent(L))
+    return deliverPendingEvent(L, event);
   auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, 1, PARSER_METATABLE));
   if (!record)
     return errorIds[ERR_PARSER_EXPECTED];
-  /* The hook is also the event command of the object's parse steps (see
-     dispatchEvent): with an event pending, it delivers the event. */
-  if (record->pendingEvent)
-    return deliverPendingEvent(L, record);
   /* The collector never gets an object whose parse is running (the parse
      step holds it on the stack), but a script can call the hook as a
      method from one of the object's own callbacks: closing then would

@@ -7,10 +7,25 @@
 #include "host/services.h"
 #include "plugin/errors.h"
 
-/* The arguments of the event command's protected call: self, the callback
-   table, the event's key string and the text's key string (each nil when
-   the step has not pushed it). */
-enum { ARG_SELF = 1, ARG_CALLBACKS = 2, ARG_EVENT_KEY = 3, ARG_TEXT_KEY = 4, EVENT_ARGS = 4 };
+/* The arguments of the event command's protected call: self, the event's
+   ticket, the callback table, the event's key string, and the text's key
+   string when the merged text goes first. A key string is nil when the
+   step has not pushed it. */
+enum { ARG_SELF = 1, ARG_TICKET = 2, ARG_CALLBACKS = 3, ARG_EVENT_KEY = 4, ARG_CHILD_SLOT = 5 };
+
+/* The event handed to the event command now, on this thread, and the
+   count that numbers the events' tickets. The command is called right
+   after, with no script code in between (no allocation, so no finalizer),
+   and takes the event at once. The ticket keeps anyone else who calls the
+   command then (a script function that replaced it) from taking it by
+   mistake; the record of argument 1 is not looked up, which saves the
+   cost of a metatable check per event. Its few bytes are taken from the
+   static TLS block, which costs no lookup per access. */
+struct PendingSlot {
+  ScriptEvent *event;
+  uint32_t lastTicket;
+};
+static thread_local PendingSlot pending __attribute__((tls_model("initial-exec")));
 
 static const char *const TEXT_TAG = "chardata";
 static const size_t FIRST_TEXT_CAPACITY = 1024;
@@ -48,21 +63,30 @@ static void pushKeyCopy(lua_State *L, const ParserRecord *record, int key) {
     host::lua_pushnil(L);
 }
 
-/* Calls the step's event command with the event pending on the stepping
-   object. Pushing copies of values allocates nothing: the step made room. */
+/* Calls the step's event command with the event pending. Pushing copies
+   of values allocates nothing: the step made room. */
 static void runProtected(ParserRecord *record, ScriptEvent *event) {
   lua_State *L = record->step.scriptState;
-  ParserRecord *stepping = record->step.stepRecord;
+  PendingSlot &slot = pending;
   event->record = record;
+  /* Wraps; 0 is never a ticket. Only events pending together must differ. */
+  if (++slot.lastTicket == 0)
+    slot.lastTicket = 1;
+  event->ticket = slot.lastTicket;
   host::lua_pushvalue(L, SLOT_EVENT_COMMAND);
   host::lua_pushvalue(L, SLOT_SELF);
+  host::lua_pushnumber(L, event->ticket);
   host::lua_pushvalue(L, SLOT_CALLBACKS);
   pushKeyCopy(L, record, event->key);
-  pushKeyCopy(L, record, event->deliversText ? KEY_CHARACTERDATA : KEY_COUNT);
-  stepping->pendingEvent = event;
-  int status = host::lua_pcall(L, EVENT_ARGS, 0, 0);
-  bool lost = stepping->pendingEvent != nullptr;
-  stepping->pendingEvent = nullptr;
+  if (event->deliversText)
+    pushKeyCopy(L, record, KEY_CHARACTERDATA);
+  /* A script function in the command's place may parse other objects,
+     whose events come and go meanwhile: this one is put back after. */
+  ScriptEvent *outer = slot.event;
+  slot.event = event;
+  int status = host::lua_pcall(L, ARG_EVENT_KEY + (event->deliversText ? 1 : 0), 0, 0);
+  bool lost = slot.event == event;
+  slot.event = outer;
   if (status != 0) {
     deferFailedCall(L, record, status);
     host::lua_settop(L, -2);
@@ -134,14 +158,14 @@ void collectText(void *userData, const XML_Char *text, int length) {
 
 /* ---- inside the protected call ------------------------------------------ */
 
-/* Looks key up in the callback table (the key string is at keyArg, or
-   pushed anew). Returns true with the callback and self pushed, or false
-   with nothing pushed. */
-static bool fetchCallback(lua_State *L, ParserRecord *record, int key, int keyArg) {
-  if (host::lua_type(L, keyArg) == LUA_TNIL)
+/* Looks key up in the callback table; its string (or nil when the step
+   has not pushed it) is on top of the stack, and is replaced. Returns true
+   with the callback and self pushed, or false with nothing pushed. */
+static bool fetchCallback(lua_State *L, ParserRecord *record, int key) {
+  if (!(record->step.keys & (1u << key))) {
+    host::lua_settop(L, -2);
     host::lua_pushstring(L, callbackKeys[key]);
-  else
-    host::lua_pushvalue(L, keyArg);
+  }
   host::lua_gettable(L, ARG_CALLBACKS);
   int type = host::lua_type(L, -1);
   if (type == LUA_TFUNCTION) {
@@ -165,14 +189,15 @@ static int callCallback(lua_State *L, ParserRecord *record, int nargs, int nresu
   return status;
 }
 
+/* The text's key string is on top of the stack. */
 static void deliverText(lua_State *L, ParserRecord *record) {
-  if (!fetchCallback(L, record, KEY_CHARACTERDATA, ARG_TEXT_KEY))
+  if (!fetchCallback(L, record, KEY_CHARACTERDATA))
     return;
   host::lua_pushlstring(L, record->step.text->data, record->step.text->length);
   callCallback(L, record, 1, 0);
 }
 
-static void pushArg(lua_State *L, const EventArg &arg, int childSlot) {
+static void pushArg(lua_State *L, const EventArg &arg) {
   switch (arg.kind) {
   case ARG_STRING:
     host::lua_pushstring(L, static_cast<const char *>(arg.data));
@@ -190,27 +215,27 @@ static void pushArg(lua_State *L, const EventArg &arg, int childSlot) {
     arg.push(L, arg.data);
     return;
   default:
-    host::lua_pushvalue(L, childSlot);
+    host::lua_pushvalue(L, ARG_CHILD_SLOT);
     return;
   }
 }
 
-static bool hasChild(const ScriptEvent *event) {
-  for (int i = 0; i < event->count; i++)
-    if (event->args[i].kind == ARG_CHILD)
-      return true;
-  return false;
-}
-
+/* The event's key string is on top of the stack. */
 static void deliverEvent(lua_State *L, ParserRecord *record, ScriptEvent *event) {
   /* A child object is made first, beneath the call, so that the stack keeps
      it until it is closed whatever the script does with it. */
-  ParserRecord *child = hasChild(event) ? openChildRecord(L, record) : nullptr;
-  int childSlot = child ? -3 : 0;
-  if (!fetchCallback(L, record, event->key, ARG_EVENT_KEY))
+  ParserRecord *child = nullptr;
+  if (event->entityParser) {
+    child = openChildRecord(L, record);
+    host::lua_pushvalue(L, ARG_EVENT_KEY);
+  }
+  if (!fetchCallback(L, record, event->key)) {
+    if (child)
+      closeParserRecord(L, child);
     return;
+  }
   for (int i = 0; i < event->count; i++)
-    pushArg(L, event->args[i], childSlot - i);
+    pushArg(L, event->args[i]);
   /* Its Expat parser is made only now, after every push that could raise,
      so that it is always closed before the parent's is touched again. */
   if (child && !openChildParser(child, event->entityParser, event->entityContext)) {
@@ -226,12 +251,20 @@ static void deliverEvent(lua_State *L, ParserRecord *record, ScriptEvent *event)
     closeParserRecord(L, child);
 }
 
-int deliverPendingEvent(lua_State *L, ParserRecord *self) {
-  ScriptEvent *event = self->pendingEvent;
-  self->pendingEvent = nullptr;
+ScriptEvent *takePendingEvent(lua_State *L) {
+  PendingSlot &slot = pending;
+  ScriptEvent *event = slot.event;
+  /* Anything but a number reads as 0, which no ticket is. */
+  if (!event || host::lua_tonumber(L, ARG_TICKET) != event->ticket)
+    return nullptr;
+  slot.event = nullptr;
+  return event;
+}
+
+int deliverPendingEvent(lua_State *L, ScriptEvent *event) {
   ParserRecord *record = event->record;
   if (event->deliversText)
-    deliverText(L, record);
+    deliverText(L, record); /* the stack is as it came after */
   if (event->key < KEY_COUNT && !record->failed)
     deliverEvent(L, record, event);
   return 0;

@@ -100,6 +100,7 @@ struct ScriptEvent {
   /* Set by dispatchEvent. */
   ParserRecord *record = nullptr; /* the record that receives the events */
   int32_t deliversText = 0;       /* the merged text goes first */
+  lua_Number ticket = 0;          /* passed to the event command with it */
 };
 
 /* Delivers the event (after any merged text) and returns its result. A
@@ -117,10 +118,14 @@ void collectText(void *userData, const XML_Char *text, int length);
 /* Delivers the merged text, if any. */
 void flushText(ParserRecord *record);
 
+/* The event that dispatchEvent hands to this call of the event command,
+   taken (once), or null when the command was called otherwise: by the
+   collector, or by a script (which does not have the event's ticket). */
+ScriptEvent *takePendingEvent(lua_State *L);
+
 /* The event command's work, inside its protected call: delivers the event
-   pending on self (argument 1), whose stack holds the arguments that
-   dispatchEvent passed. Returns 0 (no results). */
-int deliverPendingEvent(lua_State *L, ParserRecord *self);
+   with the arguments that dispatchEvent passed. Returns 0 (no results). */
+int deliverPendingEvent(lua_State *L, ScriptEvent *event);
 
 /* Keeps the set of keys whose handlers are registered and the stack slot
    that each one's string takes in a parse step. */

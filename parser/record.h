@@ -60,9 +60,6 @@ struct ParserRecord {
   /* Nonzero while this record's Expat parser is inside XML_Parse: a parse
      step on the same object from one of its own callbacks is refused. */
   int32_t running;
-  /* The event that a handler hands to the protected call of this object's
-     event command (see dispatchEvent); null otherwise. */
-  struct ScriptEvent *pendingEvent;
   /* The running parse step's context; all null outside a step. */
   StepContext step;
   /* Bit n set: the handler of callback key n is registered. */
