@@ -1,9 +1,9 @@
 /*
- * The Expat handlers behind the callback keys, and the shared tails that
- * most of them end in. Every handler receives the ParserRecord of the
- * parser object as its user data (a child parser made for an external
- * entity inherits its parent's) and follows one pattern: fetch the callback
- * of its key, push the event's data after self, call in protected mode.
+ * The Expat handlers behind the callback keys. Every handler receives the
+ * ParserRecord of the parser object as its user data (a child parser made
+ * for an external entity inherits its parent's) and follows one pattern:
+ * describe the event (its key and arguments) and dispatch it (see
+ * parser/dispatch.h).
  */
 #ifndef VELLORAN_EVENTS_CALLBACKS_H
 #define VELLORAN_EVENTS_CALLBACKS_H
@@ -13,27 +13,11 @@
 #include "events/handlers.h"
 #include "parser/record.h"
 
-/* ---- shared tails (each fetches the callback of key first) -------------- */
-
-/* Calls the callback of key with self and count strings (nil for null). */
-void stringsEvent(void *userData, CallbackKey key, const XML_Char *const strings[], int count);
-/* Calls the callback of key with self and one string (nil for null). */
-void stringEvent(void *userData, CallbackKey key, const XML_Char *text);
-/* Calls the callback of key with self alone. */
-void selfEvent(void *userData, CallbackKey key);
-/* Calls the callback of key with self and the counted text. */
-void textEvent(void *userData, CallbackKey key, const XML_Char *text, int length);
-
-/* Pops the value on top of the script stack and returns it as Expat's
-   integer: truncated toward zero, saturated to the 32-bit range, 0 for
-   anything that is not a number. */
-int popIntegerResult(lua_State *L);
-
 /* ---- document events ---------------------------------------------------- */
 
 void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char **attributes);
 void XMLCALL onEndElement(void *userData, const XML_Char *name);
-/* Character data, merged or not (see flushCharData in parser/dispatch.h). */
+/* Character data, merged or not (see collectText in parser/dispatch.h). */
 void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length);
 void XMLCALL onComment(void *userData, const XML_Char *text);
 void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, const XML_Char *data);

@@ -119,26 +119,24 @@ static void convertChildren(lua_State *L, const XML_Content *top) {
   host::lua_settop(L, -2); /* the helper */
 }
 
-/* Expat hands the model over to this handler: it is freed on every path. */
-void XMLCALL onElementDecl(void *userData, const XML_Char *name, XML_Content *model) {
-  ParserRecord *record = static_cast<ParserRecord *>(userData);
-  if (fetchCallback(record, KEY_ELEMENTDECL)) {
-    lua_State *L = record->scriptState;
-    /* A fixed number of slots, within what every command's frame has
-       free, whatever the depth of the model. */
-    host::lua_checkstack(L, 3 + MODEL_STACK_SLOTS);
-    host::lua_pushstring(L, name);
-    host::lua_pushnumber(L, model->type);
-    host::lua_pushnumber(L, model->quant);
-    if (model->numchildren) {
-      host::lua_newtable(L);
-      convertChildren(L, model);
-    } else {
-      host::lua_pushnil(L);
-    }
-    XML_FreeContentModel(record->expatParser, model);
-    callCallback(record, 4, 0);
+/* The model's children as nested tables, or nil. A fixed number of slots,
+   within what every command's frame has free, whatever the depth. */
+static void pushChildren(lua_State *L, const void *data) {
+  const auto *model = static_cast<const XML_Content *>(data);
+  if (!model->numchildren) {
+    host::lua_pushnil(L);
     return;
   }
-  XML_FreeContentModel(record->expatParser, model);
+  host::lua_checkstack(L, MODEL_STACK_SLOTS);
+  host::lua_newtable(L);
+  convertChildren(L, model);
+}
+
+/* Expat hands the model over to this handler: it is freed on every path. */
+void XMLCALL onElementDecl(void *userData, const XML_Char *name, XML_Content *model) {
+  ScriptEvent event = {KEY_ELEMENTDECL, 4,
+                       {stringArg(name), numberArg(model->type), numberArg(model->quant),
+                        pushedArg(pushChildren, model)}};
+  dispatchEvent(userData, &event);
+  XML_FreeContentModel(static_cast<ParserRecord *>(userData)->expatParser, model);
 }

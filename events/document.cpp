@@ -6,106 +6,85 @@
 #include "host/services.h"
 #include "parser/dispatch.h"
 
-static ParserRecord *recordOf(void *userData) {
-  return static_cast<ParserRecord *>(userData);
-}
-
-void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char **attributes) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_STARTELEMENT))
-    return;
-  lua_State *L = record->scriptState;
-  host::lua_pushstring(L, name);
-  /* Name to value, in Expat's order; an element without attributes still
-     gets a table. */
+/* Name to value, in Expat's order; an element without attributes still
+   gets a table. */
+static void pushAttributes(lua_State *L, const void *data) {
   host::lua_newtable(L);
-  for (const XML_Char **pair = attributes; pair[0]; pair += 2) {
+  for (auto pair = static_cast<const XML_Char *const *>(data); pair[0]; pair += 2) {
     host::lua_pushstring(L, pair[0]);
     host::lua_pushstring(L, pair[1]);
     host::lua_settable(L, -3);
   }
-  callCallback(record, 2, 0);
+}
+
+void XMLCALL onStartElement(void *userData, const XML_Char *name, const XML_Char **attributes) {
+  ScriptEvent event = {KEY_STARTELEMENT, 2, {stringArg(name), pushedArg(pushAttributes, attributes)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onEndElement(void *userData, const XML_Char *name) {
-  stringEvent(userData, KEY_ENDELEMENT, name);
+  ScriptEvent event = {KEY_ENDELEMENT, 1, {stringArg(name)}};
+  dispatchEvent(userData, &event);
 }
 
+/* Merged, the text is collected and delivered before the next event. */
 void XMLCALL onCharacterData(void *userData, const XML_Char *text, int length) {
-  ParserRecord *record = recordOf(userData);
-  switch (record->parseState) {
-  case PSTATE_PARSING:
-    if (!fetchCallback(record, KEY_CHARACTERDATA))
-      return;
-    if (!record->mergeCharData) {
-      host::lua_pushlstring(record->scriptState, text, static_cast<size_t>(length));
-      callCallback(record, 1, 0);
-      return;
-    }
-    /* The callback and self stay pushed beneath the buffer until the flush. */
-    record->parseState = PSTATE_COLLECTING;
-    host::luaL_buffinit(record->scriptState, record->charBuffer);
-    host::luaL_addlstring(record->charBuffer, text, static_cast<size_t>(length));
-    return;
-  case PSTATE_COLLECTING:
-    host::luaL_addlstring(record->charBuffer, text, static_cast<size_t>(length));
-    return;
-  default:
+  if (static_cast<ParserRecord *>(userData)->mergeCharData) {
+    collectText(userData, text, length);
     return;
   }
+  ScriptEvent event = {KEY_CHARACTERDATA, 1, {textArg(text, length)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onComment(void *userData, const XML_Char *text) {
-  stringEvent(userData, KEY_COMMENT, text);
+  ScriptEvent event = {KEY_COMMENT, 1, {stringArg(text)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onProcessingInstruction(void *userData, const XML_Char *target, const XML_Char *data) {
-  const XML_Char *const strings[] = {target, data};
-  stringsEvent(userData, KEY_PROCESSINGINSTRUCTION, strings, 2);
+  ScriptEvent event = {KEY_PROCESSINGINSTRUCTION, 2, {stringArg(target), stringArg(data)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onStartCdataSection(void *userData) {
-  selfEvent(userData, KEY_STARTCDATASECTION);
+  ScriptEvent event = {KEY_STARTCDATASECTION, 0, {}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onEndCdataSection(void *userData) {
-  selfEvent(userData, KEY_ENDCDATASECTION);
+  ScriptEvent event = {KEY_ENDCDATASECTION, 0, {}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onDefault(void *userData, const XML_Char *text, int length) {
-  textEvent(userData, KEY_DEFAULTHANDLER, text, length);
+  ScriptEvent event = {KEY_DEFAULTHANDLER, 1, {textArg(text, length)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onDefaultExpand(void *userData, const XML_Char *text, int length) {
-  textEvent(userData, KEY_DEFAULTEXPAND, text, length);
+  ScriptEvent event = {KEY_DEFAULTEXPAND, 1, {textArg(text, length)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onStartNamespaceDecl(void *userData, const XML_Char *prefix, const XML_Char *uri) {
-  const XML_Char *const strings[] = {prefix, uri};
-  stringsEvent(userData, KEY_STARTNAMESPACEDECL, strings, 2);
+  ScriptEvent event = {KEY_STARTNAMESPACEDECL, 2, {stringArg(prefix), stringArg(uri)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onEndNamespaceDecl(void *userData, const XML_Char *prefix) {
-  stringEvent(userData, KEY_ENDNAMESPACEDECL, prefix);
+  ScriptEvent event = {KEY_ENDNAMESPACEDECL, 1, {stringArg(prefix)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onXmlDecl(void *userData, const XML_Char *version, const XML_Char *encoding,
                        int standalone) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_XMLDECL))
-    return;
-  lua_State *L = record->scriptState;
-  host::lua_pushstring(L, version);
-  host::lua_pushstring(L, encoding);
-  host::lua_pushnumber(L, standalone);
-  callCallback(record, 3, 0);
+  ScriptEvent event = {KEY_XMLDECL, 3,
+                       {stringArg(version), stringArg(encoding), numberArg(standalone)}};
+  dispatchEvent(userData, &event);
 }
 
 void XMLCALL onSkippedEntity(void *userData, const XML_Char *name, int isParameterEntity) {
-  ParserRecord *record = recordOf(userData);
-  if (!fetchCallback(record, KEY_SKIPPEDENTITY))
-    return;
-  host::lua_pushstring(record->scriptState, name);
-  host::lua_pushnumber(record->scriptState, isParameterEntity);
-  callCallback(record, 2, 0);
+  ScriptEvent event = {KEY_SKIPPEDENTITY, 2, {stringArg(name), numberArg(isParameterEntity)}};
+  dispatchEvent(userData, &event);
 }

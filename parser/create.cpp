@@ -77,6 +77,21 @@ uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
 
 } // namespace
 
+ParserRecord *openChildRecord(lua_State *L, const ParserRecord *parent) {
+  ParserRecord *child = createParserRecord(L);
+  host::lua_rawgeti(L, LUA_REGISTRYINDEX, parent->callbackRef);
+  child->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  return child;
+}
+
+bool openChildParser(ParserRecord *child, XML_Parser parser, const XML_Char *context) {
+  child->expatParser = XML_ExternalEntityParserCreate(parser, context, nullptr);
+  if (!child->expatParser)
+    return false;
+  encodings::installHandler(child->expatParser, &child->encodingFault);
+  return true;
+}
+
 namespace parser {
 
 int CreateParser(lua_State *L) {
@@ -111,6 +126,10 @@ int CreateParser(lua_State *L) {
 }
 
 int Collect(lua_State *L) {
+  /* The hook is also the event command of parse steps (see dispatchEvent):
+     called with an event's ticket, it delivers the event. */
+  if (ScriptEvent *event = takePendingEvent(L))
+    return deliverPendingEvent(L, event);
   auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, 1, PARSER_METATABLE));
   if (!record)
     return errorIds[ERR_PARSER_EXPECTED];
@@ -118,7 +137,7 @@ int Collect(lua_State *L) {
      step holds it on the stack), but a script can call the hook as a
      method from one of the object's own callbacks: closing then would
      free the Expat parser under the running parse. */
-  if (record->running && !isBroken(record))
+  if (record->running)
     return errorIds[ERR_INVALID_STATE];
   closeParserRecord(L, record);
   return 0;

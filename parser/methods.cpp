@@ -29,44 +29,39 @@ XML_Status startExpat(XML_Parser parser) {
   return XML_Parse(parser, "", 0, XML_FALSE);
 }
 
+/* Pushes the parser metatable and its event command (the collector hook,
+   the one plugin command that runs even while the state closes). */
+void pushEventCommand(lua_State *L) {
+  host::luaL_newmetatable(L, PARSER_METATABLE);
+  host::lua_pushstring(L, "__gc");
+  host::lua_gettable(L, -2);
+}
+
 /* The parse step: feeds one chunk (null text: the final one), delivers
    what was merged, raises a kept callback error, else pushes 1 or 0.
    The events of a child parser go to its parent's record; for the length
-   of this step that record collects into this step's buffer and is flushed
-   before the step returns, so nothing collected here outlives the frame. */
+   of this step that record collects into this step's text and is flushed
+   before the step returns, so nothing collected here outlives the frame.
+   Everything that can raise is done before the step begins or after it
+   has ended. */
 int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t length) {
-  luaL_Buffer buffer;
   auto *events = static_cast<ParserRecord *>(XML_GetUserData(record->expatParser));
-  lua_State *savedState = events->scriptState;
-  luaL_Buffer *savedBuffer = events->charBuffer;
-  ParserRecord *savedStep = events->stepRecord;
-  uint32_t savedKeys = events->stepKeys;
-
-  record->parseState = PSTATE_PARSING;
-  record->scriptState = L;
-  record->charBuffer = &buffer;
-  events->scriptState = L;
-  events->charBuffer = &buffer;
-  events->stepRecord = record;
-
   host::lua_settop(L, ARG_VALUE);
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
-  events->stepKeys = pushCallbackKeys(L, events);
+  pushEventCommand(L);
+  CollectedText collected = {nullptr, 0, 0};
+  StepContext saved = beginStep(events, StepContext{L, record, &collected, pushCallbackKeys(L, events)});
+  record->parseState = PSTATE_PARSING;
+  record->failed = 0;
 
   /* Until the step is over, callbacks cannot start another step on this
      object or free it (Parse and Free refuse while running). */
   record->running++;
   XML_Status status = feedExpat(record, text, length);
-  if (events->parseState == PSTATE_COLLECTING)
-    flushCharData(events);
+  flushText(events);
   record->running--;
-  events->stepKeys = savedKeys;
-  if (events != record) {
-    events->scriptState = savedState;
-    events->charBuffer = savedBuffer;
-    events->stepRecord = savedStep;
-  }
-  if (record->parseState == PSTATE_ERROR)
+  endStep(events, saved);
+  if (record->failed)
     host::RaiseError(L, pushDeferredError(L, record));
   if (!text)
     record->parseState = PSTATE_FINISHED;
@@ -104,14 +99,8 @@ int Free(lua_State *L) {
   auto *record = static_cast<ParserRecord *>(host::luaL_checkudata(L, ARG_SELF, PARSER_METATABLE));
   if (!record)
     return errorIds[ERR_PARSER_EXPECTED];
-  /* A step broken off by the script engine left Expat midway: close the
-     object without parsing. A step still running (Free called from one of
-     the object's own callbacks) is refused. */
-  if (isBroken(record)) {
-    closeParserRecord(L, record);
-    record->running = 0;
-    return 0;
-  }
+  /* A step still running (Free called from one of the object's own
+     callbacks) is refused. */
   if (record->running)
     return errorIds[ERR_INVALID_STATE];
   /* An unfinished parse gets its final chunk first; a closed object (a

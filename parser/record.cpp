@@ -18,21 +18,19 @@ static int32_t hostPieceSize() {
 
 ParserRecord *createParserRecord(lua_State *L) {
   auto *record = static_cast<ParserRecord *>(host::lua_newuserdata(L, sizeof(ParserRecord)));
-  record->scriptState = nullptr;
   record->expatParser = nullptr;
   record->callbackRef = LUA_REFNIL;
   record->parseState = PSTATE_NOT_STARTED;
-  record->charBuffer = nullptr;
   record->mergeCharData = 0;
+  record->failed = 0;
+  record->collecting = 0;
   record->callbackError = 0;
   record->errorArgument = nullptr;
   record->running = 0;
-  record->callbackDepth = 0;
-  record->stepRecord = record;
+  record->step = StepContext{nullptr, nullptr, nullptr, 0};
   record->keyMask = 0;
   for (uint8_t &slot : record->keySlot)
     slot = 0;
-  record->stepKeys = 0;
   record->encodingFault = 0;
   record->errorRef = LUA_NOREF;
   record->errorKept = 0;
@@ -43,6 +41,18 @@ ParserRecord *createParserRecord(lua_State *L) {
   host::luaL_newmetatable(L, PARSER_METATABLE);
   host::lua_setmetatable(L, -2);
   return record;
+}
+
+StepContext beginStep(ParserRecord *record, StepContext step) {
+  StepContext saved = record->step;
+  record->step = step;
+  return saved;
+}
+
+void endStep(ParserRecord *record, StepContext saved) {
+  if (record->step.text->data)
+    host::FreeMem(record->step.text->data);
+  record->step = saved;
 }
 
 void closeParserRecord(lua_State *L, ParserRecord *record) {
@@ -63,28 +73,26 @@ int checkParserArg(lua_State *L, ParserRecord **record) {
     return errorIds[ERR_PARSER_EXPECTED];
   if (!(*record)->expatParser)
     return errorIds[ERR_PARSER_CLOSED];
-  if (isBroken(*record))
-    return errorIds[ERR_INVALID_STATE];
   return 0;
-}
-
-bool isBroken(const ParserRecord *record) {
-  return record->running > 0 && record->callbackDepth == 0;
 }
 
 void deferError(ParserRecord *record, int errorId, const char *argument) {
   record->callbackError = errorId;
   record->errorArgument = argument;
-  record->parseState = PSTATE_ERROR;
+  record->failed = 1;
 }
 
-void deferFailedCall(ParserRecord *record, int status) {
+void deferNoMemory(ParserRecord *record) {
+  deferError(record, LUA_ERRMEM, nullptr);
+  record->errorKept = 0;
+}
+
+void deferFailedCall(lua_State *L, ParserRecord *record, int status) {
   deferError(record, status, nullptr);
   record->errorKept = 0;
-  lua_State *L = record->scriptState;
   /* The slot exists already and never holds nil, so storing into it
-     allocates nothing and cannot raise inside Expat. The copy fits in the
-     stack that the failed call has just given back. */
+     allocates nothing. The copy fits in the stack that the failed call has
+     just given back. */
   if (record->errorRef > 0 && host::lua_type(L, -1) != LUA_TNIL) {
     host::lua_pushvalue(L, -1);
     host::lua_rawseti(L, LUA_REGISTRYINDEX, record->errorRef);
@@ -98,7 +106,11 @@ int pushDeferredError(lua_State *L, ParserRecord *record) {
     return record->callbackError;
   }
   if (!record->errorKept) {
-    host::lua_pushnil(L);
+    /* The engine's own message when memory ran out outside it. */
+    if (record->callbackError == LUA_ERRMEM)
+      host::lua_pushstring(L, "not enough memory");
+    else
+      host::lua_pushnil(L);
     return record->callbackError;
   }
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->errorRef);
