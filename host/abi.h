@@ -111,6 +111,10 @@ typedef struct Option {
   double number;
 } Option;
 
+/* The most bytes of a root name (the option "rootnode") that a serializer
+   keeps; it cuts a longer one. */
+#define SERIALIZER_ROOT_NAME_LIMIT 255
+
 /* Tags of InitSerializer. */
 enum {
   SERTAG_SOURCE_ENCODING = 1,
