@@ -5,18 +5,7 @@
 local args = {...}
 if #args == 0 and arg then args = arg end
 local path = args[1] or "examples/book.xml"
-
-local function readFile(name)
-  local f = io.open(name, "rb")
-  if not f then return nil end
-  local text = f:read("*a")
-  f:close()
-  return text
-end
-
-local function directory(name)
-  return name:match("^(.*)/[^/]*$") or "."
-end
+local files = dofile((arg and arg[0] or ""):match("^(.-)[^/]*$") .. "entity_files.lua")
 
 local depth = 0
 local callbacks = {
@@ -34,31 +23,11 @@ local callbacks = {
     text = text:gsub("^%s+", ""):gsub("%s+$", "")
     if text ~= "" then print(string.rep("  ", depth) .. string.format("%q", text)) end
   end,
-  -- child is a parser object that lives for this call only: feed it the
-  -- entity's text and finish it. A nonzero result lets parsing go on.
-  externalentityref = function(p, child, base, systemId, publicId)
-    local file = systemId
-    if base and not systemId:match("^/") then file = base .. "/" .. systemId end
-    local text = readFile(file)
-    if not text then
-      print("cannot read external entity " .. file)
-      return 0
-    end
+  externalentityref = files.entityReader(function(file)
     print(string.rep("  ", depth) .. "(entity " .. file .. ")")
-    if child:Parse(text) ~= 1 or child:Parse() ~= 1 then
-      local message, line, column = child:GetError()
-      print(string.format("%s:%d:%d: %s", file, line, column, message))
-      return 0
-    end
-    return 1
-  end,
+  end),
 }
 
-local text = assert(readFile(path), "cannot read " .. path)
 local p = xml.CreateParser(callbacks)
-p:SetBase(directory(path)) -- system ids are resolved against this
-if p:Parse(text) ~= 1 or p:Parse() ~= 1 then
-  local message, line, column = p:GetError()
-  print(string.format("%s:%d:%d: %s", path, line, column, message))
-end
+files.parseFile(p, path)
 p:Free()

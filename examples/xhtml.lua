@@ -7,18 +7,7 @@
 local args = {...}
 if #args == 0 and arg then args = arg end
 local path = args[1] or "examples/page.xhtml"
-
-local function readFile(name)
-  local f = io.open(name, "rb")
-  if not f then return nil end
-  local text = f:read("*a")
-  f:close()
-  return text
-end
-
-local function directory(name)
-  return name:match("^(.*)/[^/]*$") or "."
-end
+local files = dofile((arg and arg[0] or ""):match("^(.-)[^/]*$") .. "entity_files.lua")
 
 local function readPage(mode)
   local lines, skipped, text, label = {}, {}
@@ -42,29 +31,11 @@ local function readPage(mode)
     -- The DTD, then the entity file that it reads: each is resolved against
     -- the base of the declaration. A child's base is the folder of its
     -- file, so that what the file declares is resolved against that.
-    externalentityref = function(p, child, base, systemId, publicId)
-      local file = systemId
-      if base and not systemId:match("^/") then file = base .. "/" .. systemId end
-      local content = readFile(file)
-      if not content then
-        print("cannot read " .. file)
-        return 0
-      end
-      child:SetBase(directory(file))
-      if child:Parse(content) ~= 1 or child:Parse() ~= 1 then
-        print(string.format("%s: %s", file, child:GetError()))
-        return 0
-      end
-      return 1
-    end,
+    externalentityref = files.entityReader(),
   }
   local p = xml.CreateParser(callbacks)
-  p:SetBase(directory(path))
   if mode then p:SetParamEntityParsing(mode) end
-  if p:Parse(assert(readFile(path), "cannot read " .. path)) ~= 1 or p:Parse() ~= 1 then
-    local message, line, column = p:GetError()
-    print(string.format("%s:%d:%d: %s", path, line, column, message))
-  end
+  files.parseFile(p, path)
   p:Free()
   for _, line in ipairs(lines) do print("  " .. line) end
   if #skipped > 0 then print("  skipped: " .. table.concat(skipped, " ")) end

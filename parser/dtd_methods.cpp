@@ -5,6 +5,7 @@
  */
 #include "host/services.h"
 #include "parser/commands.h"
+#include "parser/positions.h"
 #include "parser/record.h"
 #include "plugin/errors.h"
 
@@ -62,11 +63,13 @@ int GetInputContext(lua_State *L) {
   ParserRecord *record;
   if (int error = checkParserArg(L, &record))
     return error;
-  int offset = 0, size = 0;
+  int64_t offset = 0;
+  uint64_t size = 0;
   const char *buffer =
-      record->running ? XML_GetInputContext(record->expatParser, &offset, &size) : nullptr;
-  int count = XML_GetCurrentByteCount(record->expatParser);
-  if (!buffer || offset < 0 || count < 0 || offset > size || count > size - offset) {
+      record->running ? expatInputContext(record->expatParser, &offset, &size) : nullptr;
+  int64_t count = expatByteCount(record->expatParser);
+  if (!buffer || offset < 0 || count < 0 || static_cast<uint64_t>(offset) > size ||
+      static_cast<uint64_t>(count) > size - static_cast<uint64_t>(offset)) {
     host::lua_pushnil(L);
     return 1;
   }

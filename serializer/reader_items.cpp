@@ -48,42 +48,11 @@ static bool takeTypeAttributes(SerializerContext *context, ItemRecord *node,
   return true;
 }
 
-static void XMLCALL startItemElement(void *userData, const XML_Char *name,
-                                     const XML_Char **attributes) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  if (context->handlerFailed)
-    return;
-  TextPosition at = expatPosition(context->parser);
-  if (!context->itemList && strcmp(name, context->options.rootName) != 0) {
-    char shownRoot[SHOWN_NAME_SIZE], shownElement[SHOWN_NAME_SIZE];
-    keepReason(context, &at, "the document element must be <%s>, not <%s>",
-               shownName(context->options.rootName, shownRoot), shownName(name, shownElement));
-    failParse(context);
-    return;
-  }
-  size_t nameSize = strlen(name) + 1;
-  ItemRecord *node =
-      static_cast<ItemRecord *>(host::AllocMem(sizeof(ItemRecord) + nameSize, 1, "scope"));
-  if (!node) {
-    keepNoMemory(context);
-    failParse(context);
-    return;
-  }
-  node->valueType = VALUE_UNTYPED;
-  node->at = at;
-  memcpy(node->name(), name, nameSize);
-  if (!takeTypeAttributes(context, node, attributes)) {
-    host::FreeMem(node);
-    failParse(context);
-    return;
-  }
-  if (!context->options.rawNames)
-    mapName(node->name());
-
-  /* The record before this one is the element it is read in. The text of
-     an element with children is never handed over (it is a table), nor is
-     the root's: it need not be kept. */
-  ItemRecord *parent = context->itemLast;
+/* The record before a new one is the element it is read in. The text of
+   an element with children is never handed over (it is a table), nor is
+   the root's: it need not be kept. */
+static void linkItemRecord(ItemReader *items, ItemRecord *node) {
+  ItemRecord *parent = items->last;
   if (parent) {
     if (parent->text.bytes) {
       host::FreeMem(parent->text.bytes);
@@ -91,39 +60,81 @@ static void XMLCALL startItemElement(void *userData, const XML_Char *name,
     }
     parent->hasChildren = 1;
     parent->next = node;
-    node->index = parent->index + 1;
   } else {
-    context->itemList = node;
+    items->list = node;
   }
   node->parent = parent;
-  context->itemLast = node;
-  if (node != context->itemList && !context->itemPending)
-    context->itemPending = node;
+  items->last = node;
+  if (node != items->list && !items->pending)
+    items->pending = node;
+}
+
+/* A record for the element, with its type; null (the parse stopped) when
+   it is refused. */
+static ItemRecord *newItemRecord(SerializerContext *context, const XML_Char *name,
+                                 const XML_Char **attributes) {
+  TextPosition at = expatPosition(context->read.parser);
+  const char *rootName = context->options.rootName;
+  if (!context->read.items.list && strcmp(name, rootName) != 0) {
+    char shownRoot[SHOWN_NAME_SIZE], shownElement[SHOWN_NAME_SIZE];
+    keepReason(context, &at, "the document element must be <%s>, not <%s>",
+               shownName(rootName, shownRoot), shownName(name, shownElement));
+    failParse(context);
+    return nullptr;
+  }
+  size_t nameSize = strlen(name) + 1;
+  ItemRecord *node =
+      static_cast<ItemRecord *>(host::AllocMem(sizeof(ItemRecord) + nameSize, 1, "scope"));
+  if (!node) {
+    keepNoMemory(context);
+    failParse(context);
+    return nullptr;
+  }
+  node->valueType = VALUE_UNTYPED;
+  node->at = at;
+  memcpy(node->name(), name, nameSize);
+  if (!takeTypeAttributes(context, node, attributes)) {
+    host::FreeMem(node);
+    failParse(context);
+    return nullptr;
+  }
+  return node;
+}
+
+static void XMLCALL startItemElement(void *userData, const XML_Char *name,
+                                     const XML_Char **attributes) {
+  SerializerContext *context = liveContext(userData);
+  ItemRecord *node = context ? newItemRecord(context, name, attributes) : nullptr;
+  if (!node)
+    return;
+  if (!context->options.rawNames)
+    mapName(node->name());
+  linkItemRecord(&context->read.items, node);
 }
 
 /* An element has ended: Expat is suspended, so that its item is handed
    over before anything else is read. */
 static void XMLCALL endItemElement(void *userData, const XML_Char *) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  ItemRecord *node = context->itemLast;
-  if (context->handlerFailed || !node)
+  SerializerContext *context = liveContext(userData);
+  ItemReader *items = context ? &context->read.items : nullptr;
+  if (!items || !items->last)
     return;
-  node->closed = 1;
-  node->delivered = 0;
-  if (node != context->itemList && !context->itemPending)
-    context->itemPending = node;
-  XML_StopParser(context->parser, XML_TRUE);
+  items->last->closed = 1;
+  items->last->delivered = 0;
+  if (items->last != items->list && !items->pending)
+    items->pending = items->last;
+  XML_StopParser(context->read.parser, XML_TRUE);
 }
 
+/* Only the text of an element without children can be handed over. */
 static void XMLCALL itemCharacterData(void *userData, const XML_Char *bytes, int length) {
-  SerializerContext *context = static_cast<SerializerContext *>(userData);
-  ItemRecord *node = context->itemLast;
-  if (context->handlerFailed || !node || node == context->itemList || node->hasChildren)
-    return;
-  appendCharData(context, &node->text, bytes, length);
+  SerializerContext *context = liveContext(userData);
+  ItemRecord *node = context ? context->read.items.last : nullptr;
+  if (node && node != context->read.items.list && !node->hasChildren)
+    appendCharData(context, &node->text, bytes, length);
 }
 
-void registerItemsHandlers(XML_Parser parser) {
+static void registerItemHandlers(XML_Parser parser) {
   XML_SetElementHandler(parser, startItemElement, endItemElement);
   XML_SetCharacterDataHandler(parser, itemCharacterData);
 }
@@ -221,13 +232,14 @@ static bool parseNumber(SerializerContext *context, ItemRecord *node, ItemValue 
   return false;
 }
 
-BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
-  ItemRecord *node = context->itemPending;
+static NextItem nextItem(SerializerContext *context, ItemValue *key, ItemValue *value) {
+  ItemReader *items = &context->read.items;
+  ItemRecord *node = items->pending;
   while (node && node->delivered)
     node = node->next;
-  context->itemPending = node;
+  items->pending = node;
   if (!node)
-    return BUILD_NOTHING;
+    return NEXT_NOTHING;
   setKey(context, node, key);
 
   if (!node->closed) {
@@ -238,7 +250,7 @@ BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue
     node->valueType = ITEM_TABLE;
     node->tableOpened = 1;
     node->delivered = 1;
-    return BUILD_ITEM;
+    return NEXT_ITEM;
   }
   if (node->valueType == VALUE_UNTYPED)
     node->valueType = typeFromText(node);
@@ -250,11 +262,11 @@ BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue
     value->length = node->tableOpened ? 0 : 1;
     if (!node->tableOpened) {
       node->tableOpened = 1;
-      return BUILD_ITEM;
+      return NEXT_ITEM;
     }
   } else if (node->isBinary || node->valueType == ITEM_FUNCTION) {
     if (!decodeBase64(context, node, value))
-      return BUILD_FAILED;
+      return NEXT_FAILED;
   } else if (node->valueType == ITEM_STRING) {
     char *text = nullptr;
     if (node->text.length > 0) {
@@ -264,12 +276,60 @@ BuildResult buildItemsItem(SerializerContext *context, ItemValue *key, ItemValue
     }
     if (!handOverText(context, value, text, node->text.length)) {
       keepUnconverted(context, node->name(), &node->at);
-      return BUILD_FAILED;
+      return NEXT_FAILED;
     }
   } else if (node->valueType == ITEM_NUMBER) {
     if (!parseNumber(context, node, value))
-      return BUILD_FAILED;
+      return NEXT_FAILED;
   }
   node->delivered = 1;
-  return BUILD_ITEM;
+  return NEXT_ITEM;
 }
+
+/* The last record has been handed over; its parent is the element being
+   read again. */
+static void removeLastRecord(SerializerContext *context) {
+  ItemReader *items = &context->read.items;
+  ItemRecord *last = items->last;
+  if (!last)
+    return;
+  ItemRecord *previous = last->parent;
+  if (previous)
+    previous->next = nullptr;
+  else
+    items->list = nullptr;
+  items->last = previous;
+  if (items->pending == last)
+    items->pending = nullptr;
+  last->next = nullptr;
+  freeItemRecords(last);
+}
+
+/* After the root element only comments, processing instructions and white
+   space may follow: once the root has ended (and is the last record), what
+   does is read to the end. */
+static bool readToEnd(SerializerContext *context) {
+  ItemReader *items = &context->read.items;
+  if (!items->list || items->list != items->last || !items->list->closed)
+    return true;
+  parseInput(context);
+  return context->read.parseStatus != XML_STATUS_ERROR;
+}
+
+static void openItemElement(SerializerContext *context, const char **name,
+                            const TextPosition **at) {
+  ItemRecord *last = context->read.items.last;
+  if (last && !last->closed) {
+    *name = last->name();
+    *at = &last->at;
+  }
+}
+
+static void releaseItemRecords(SerializerContext *context) {
+  freeItemRecords(context->read.items.list);
+}
+
+const ReaderRoutines itemsReader = {
+    registerItemHandlers, nextItem,           removeLastRecord,  nullptr,
+    readToEnd,            openItemElement,    releaseItemRecords,
+};

@@ -18,16 +18,16 @@ enum { POSITION_SIZE = 56 };
 static const char NO_MEMORY[] = SERIALIZER_NO_MEMORY;
 
 void keepReason(SerializerContext *context, const TextPosition *at, const char *format, ...) {
-  if (context->reason[0])
+  if (context->read.reason[0])
     return;
   va_list args;
   va_start(args, format);
-  host::vsnprintf(context->reason, sizeof context->reason - POSITION_SIZE, format, args);
+  host::vsnprintf(context->read.reason, sizeof context->read.reason - POSITION_SIZE, format, args);
   va_end(args);
   if (!at)
     return;
-  size_t used = strlen(context->reason);
-  host::snprintf(context->reason + used, sizeof context->reason - used,
+  size_t used = strlen(context->read.reason);
+  host::snprintf(context->read.reason + used, sizeof context->read.reason - used,
                  " at line %llu, column %llu", static_cast<unsigned long long>(at->line),
                  static_cast<unsigned long long>(at->column));
 }
@@ -62,9 +62,10 @@ const char *shownName(const char *name, char buffer[SHOWN_NAME_SIZE]) {
 /* Whether Expat stopped at the start tag of an element (not at a comment,
    a processing instruction, an end tag or text). */
 static bool stoppedAtStartTag(XML_Parser parser) {
-  int offset = 0, size = 0;
-  const char *input = XML_GetInputContext(parser, &offset, &size);
-  if (!input || offset < 0 || offset + 1 >= size || input[offset] != '<')
+  int64_t offset = 0;
+  uint64_t size = 0;
+  const char *input = expatInputContext(parser, &offset, &size);
+  if (!input || offset < 0 || static_cast<uint64_t>(offset) + 1 >= size || input[offset] != '<')
     return false;
   char next = input[offset + 1];
   return next != '!' && next != '?' && next != '/';
@@ -74,14 +75,14 @@ static bool stoppedAtStartTag(XML_Parser parser) {
    more than Expat's. */
 static void explainExpatError(SerializerContext *context, const char *openName,
                               const TextPosition *openAt) {
-  XML_Parser parser = context->parser;
+  XML_Parser parser = context->read.parser;
   enum XML_Error code = XML_GetErrorCode(parser);
   char shown[SHOWN_NAME_SIZE];
   if (code == XML_ERROR_NO_MEMORY) {
     keepNoMemory(context);
     return;
   }
-  if (code == XML_ERROR_NO_ELEMENTS && context->inputFinished && openName) {
+  if (code == XML_ERROR_NO_ELEMENTS && context->read.inputFinished && openName) {
     keepReason(context, openAt, "the document ends inside <%s>", shownName(openName, shown));
     return;
   }
@@ -95,7 +96,7 @@ static void explainExpatError(SerializerContext *context, const char *openName,
 }
 
 void reportReason(SerializerContext *context, const char *openName, const TextPosition *openAt) {
-  if (!context->reason[0])
+  if (!context->read.reason[0])
     explainExpatError(context, openName, openAt);
-  host::SetErrorArgument(context->reason);
+  host::SetErrorArgument(context->read.reason);
 }

@@ -74,7 +74,6 @@ struct ItemRecord {
   ItemRecord *next;
   /* The element this one is read in (also the record before it). */
   ItemRecord *parent;
-  int32_t index;
   int32_t valueType;
   int32_t isBinary;
   int32_t closed;

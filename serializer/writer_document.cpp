@@ -11,6 +11,10 @@
 #include "host/services.h"
 #include "serializer/context.h"
 
+/* How the format keys an element: by its index (FORMAT_INDEXED: the
+   element's table has its "name") or by its name (FORMAT_NAMED). */
+enum ElementKey { KEY_INDEX, KEY_NAME };
+
 /* writeState of the open element */
 enum {
   WSTATE_ELEMENT = 0,   /* in the element's own table */
@@ -110,7 +114,7 @@ static bool hasDuplicateAttribute(const WriteElement *open, bool *failed) {
 }
 
 static int endTable(SerializerContext *context) {
-  WriteElement *open = context->writeOpen;
+  WriteElement *open = context->write.tree.open;
   if (!open)
     return 0;
   switch (open->writeState) {
@@ -134,10 +138,10 @@ static int endTable(SerializerContext *context) {
   case WSTATE_ELEMENT:
     if (!open->name)
       return 0;
-    context->writeOpen = open->parent;
+    context->write.tree.open = open->parent;
     if (open->parent)
       return 1;
-    context->depth = -1;
+    context->write.depth = -1;
     return writeDocument(context);
   default:
     return 0;
@@ -153,8 +157,8 @@ static WriteElement *newElement(SerializerContext *context, WriteElement *parent
   node->index = index;
   node->parent = parent;
   if (!parent)
-    context->writeRoot = node;
-  context->writeOpen = node;
+    context->write.tree.root = node;
+  context->write.tree.open = node;
   return node;
 }
 
@@ -192,19 +196,20 @@ static int addAttribute(WriteElement *open, int32_t index) {
   return 1;
 }
 
-static int numberItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
+static int numberItem(SerializerContext *context, ElementKey keyed, const ItemValue *key,
+                      const ItemValue *value) {
   int32_t index;
-  WriteElement *open = context->writeOpen;
+  WriteElement *open = context->write.tree.open;
   if (!indexOfKey(key, &index) || !isTableBegin(value))
     return 0;
   if (!open) {
-    if (context->writeRoot || context->format != FORMAT_INDEXED)
+    if (context->write.tree.root || keyed != KEY_INDEX)
       return 0;
     return newElement(context, nullptr, index) != nullptr;
   }
   if (open->writeState == WSTATE_ATTRS)
     return addAttribute(open, index);
-  if (context->format != FORMAT_INDEXED)
+  if (keyed != KEY_INDEX)
     return 0;
   WriteElement *node = newElement(context, open, index);
   if (!node)
@@ -213,11 +218,11 @@ static int numberItem(SerializerContext *context, const ItemValue *key, const It
   return 1;
 }
 
-/* FORMAT_NAMED: an element keyed by its name. */
+/* An element keyed by its name. */
 static int namedElement(SerializerContext *context, const char *name) {
-  WriteElement *open = context->writeOpen;
+  WriteElement *open = context->write.tree.open;
   /* A second document element would make the stream no XML document. */
-  if (!open && context->writeRoot)
+  if (!open && context->write.tree.root)
     return 0;
   if (!isWritableName(context, name))
     return 0;
@@ -237,98 +242,108 @@ static int namedElement(SerializerContext *context, const char *name) {
 
 /* ---- the entries of an element's table ---- */
 
-typedef int (*EntryTaker)(SerializerContext *context, WriteElement *open, const ItemValue *value);
+/* Where an entry's text goes. */
+enum TextSlot { SLOT_NONE, SLOT_TEXT, SLOT_NAME, SLOT_ATTRIBUTE_NAME, SLOT_ATTRIBUTE_VALUE };
 
-static int takeNodes(SerializerContext *, WriteElement *open, const ItemValue *value) {
-  if (open->writeState != WSTATE_ELEMENT || !isTableBegin(value))
-    return 0;
-  open->writeState = WSTATE_NODES;
-  return 1;
-}
-
-static int takeAttrs(SerializerContext *, WriteElement *open, const ItemValue *value) {
-  if (open->writeState != WSTATE_ELEMENT || !isTableBegin(value))
-    return 0;
-  open->writeState = WSTATE_ATTRS;
-  return 1;
-}
-
-static int takeText(SerializerContext *context, WriteElement *open, const ItemValue *value) {
-  if (open->writeState != WSTATE_ELEMENT)
-    return 0;
-  char *text = valueText(context, value, "text", false);
-  if (!text)
-    return 0;
-  replaceText(&open->text, text);
-  return 1;
-}
-
-static int takeName(SerializerContext *context, WriteElement *open, const ItemValue *value) {
-  if (open->writeState != WSTATE_ELEMENT || value->type != ITEM_STRING)
-    return 0;
-  char *name = valueText(context, value, "text", true);
-  if (!name)
-    return 0;
-  replaceText(&open->name, name);
-  return 1;
-}
-
-static int takeKey(SerializerContext *context, WriteElement *open, const ItemValue *value) {
-  if (open->writeState != WSTATE_ATTRIBUTE)
-    return 0;
-  char *name = valueText(context, value, "keyval", true);
-  if (!name)
-    return 0;
-  replaceText(&open->currentAttribute->name, name);
-  return 1;
-}
-
-static int takeValue(SerializerContext *context, WriteElement *open, const ItemValue *value) {
-  if (open->writeState != WSTATE_ATTRIBUTE)
-    return 0;
-  char *text = valueText(context, value, "keyval", false);
-  if (!text)
-    return 0;
-  replaceText(&open->currentAttribute->value, text);
-  return 1;
-}
-
+/* An entry is taken in one state of the open element: either a table that
+   moves the element to another state, or a text (a name when isName) that
+   goes into its slot. */
 struct EntryRecord {
   const char *key;
-  EntryTaker take;
+  int32_t state;
+  int32_t tableState;
+  TextSlot slot;
+  const char *tag;
+  bool isName;
+  bool stringOnly;
 };
 
 static const EntryRecord entryTable[] = {
-    {"nodes", takeNodes}, {"attrs", takeAttrs}, {"text", takeText}, {"name", takeName},
-    {"key", takeKey},     {"value", takeValue}, {nullptr, nullptr},
+    {"nodes", WSTATE_ELEMENT, WSTATE_NODES, SLOT_NONE, nullptr, false, false},
+    {"attrs", WSTATE_ELEMENT, WSTATE_ATTRS, SLOT_NONE, nullptr, false, false},
+    {"text", WSTATE_ELEMENT, 0, SLOT_TEXT, "text", false, false},
+    {"name", WSTATE_ELEMENT, 0, SLOT_NAME, "text", true, true},
+    {"key", WSTATE_ATTRIBUTE, 0, SLOT_ATTRIBUTE_NAME, "keyval", true, false},
+    {"value", WSTATE_ATTRIBUTE, 0, SLOT_ATTRIBUTE_VALUE, "keyval", false, false},
+    {nullptr, 0, 0, SLOT_NONE, nullptr, false, false},
 };
 
-static int stringItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
+static char **slotOf(WriteElement *open, TextSlot slot) {
+  switch (slot) {
+  case SLOT_TEXT:
+    return &open->text;
+  case SLOT_NAME:
+    return &open->name;
+  case SLOT_ATTRIBUTE_NAME:
+    return &open->currentAttribute->name;
+  default:
+    return &open->currentAttribute->value;
+  }
+}
+
+static int takeEntry(SerializerContext *context, WriteElement *open, const EntryRecord *entry,
+                     const ItemValue *value) {
+  if (open->writeState != entry->state)
+    return 0;
+  if (entry->slot == SLOT_NONE) {
+    if (!isTableBegin(value))
+      return 0;
+    open->writeState = entry->tableState;
+    return 1;
+  }
+  if (entry->stringOnly && value->type != ITEM_STRING)
+    return 0;
+  char *text = valueText(context, value, entry->tag, entry->isName);
+  if (!text)
+    return 0;
+  replaceText(slotOf(open, entry->slot), text);
+  return 1;
+}
+
+static int stringItem(SerializerContext *context, ElementKey keyed, const ItemValue *key,
+                      const ItemValue *value) {
   const char *name = stringOf(key);
   if (!name)
     return 0;
-  WriteElement *open = context->writeOpen;
-  /* In FORMAT_NAMED, a table under the document or in "nodes" is an element
+  WriteElement *open = context->write.tree.open;
+  /* Keyed by name, a table under the document or in "nodes" is an element
      whatever its name, "text" or "nodes" included. */
-  bool element = context->format == FORMAT_NAMED && isTableBegin(value) &&
-                 (!open || open->writeState == WSTATE_NODES);
-  if (!element) {
+  bool element = keyed == KEY_NAME && isTableBegin(value);
+  if (!element || (open && open->writeState != WSTATE_NODES)) {
     for (const EntryRecord *r = entryTable; r->key; r++)
       if (strcmp(r->key, name) == 0)
-        return open ? r->take(context, open, value) : 0;
+        return open ? takeEntry(context, open, r, value) : 0;
   }
-  if (context->format != FORMAT_NAMED || !isTableBegin(value))
-    return 0;
-  return namedElement(context, name);
+  return element ? namedElement(context, name) : 0;
 }
 
-int serializeDocumentItem(SerializerContext *context, const ItemValue *key,
-                          const ItemValue *value) {
+static int collectItem(SerializerContext *context, ElementKey keyed, const ItemValue *key,
+                       const ItemValue *value) {
   if (value->type == ITEM_TABLE && value->length == 0)
     return endTable(context);
   if (key->type == ITEM_NUMBER)
-    return numberItem(context, key, value);
+    return numberItem(context, keyed, key, value);
   if (key->type == ITEM_STRING)
-    return stringItem(context, key, value);
+    return stringItem(context, keyed, key, value);
   return 0;
 }
+
+static int collectNamedItem(SerializerContext *context, const ItemValue *key,
+                            const ItemValue *value) {
+  return collectItem(context, KEY_NAME, key, value);
+}
+
+static int collectIndexedItem(SerializerContext *context, const ItemValue *key,
+                              const ItemValue *value) {
+  return collectItem(context, KEY_INDEX, key, value);
+}
+
+static void releaseTree(SerializerContext *context) {
+  freeWriteTree(context->write.tree.root);
+  if (context->write.tree.workBuffer)
+    host::FreeMem(context->write.tree.workBuffer);
+}
+
+/* The document is written as a whole when its element ends. */
+const WriterRoutines namedWriter = {writeDeclaration, collectNamedItem, nullptr, releaseTree};
+const WriterRoutines indexedWriter = {writeDeclaration, collectIndexedItem, nullptr, releaseTree};

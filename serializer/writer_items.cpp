@@ -1,7 +1,7 @@
 /*
- * SerializeItem, and the item format: one element per item, written at
- * once, keys as element names, a type attribute where the text alone would
- * not tell the type.
+ * The item format, writing: one element per item, written at once, keys as
+ * element names, a type attribute where the text alone would not tell the
+ * type, all inside the root element.
  */
 #include <math.h>
 #include <stdint.h>
@@ -9,7 +9,6 @@
 
 #include "host/services.h"
 #include "serializer/context.h"
-#include "serializer/serializer.h"
 
 #define STRING_KEY_MAX 128
 
@@ -180,17 +179,17 @@ static int writeTable(SerializerContext *context, const ItemTags *tags, const It
   if (value->length) {
     if (!writeStartTag(context, tags, "", 1))
       return 0;
-    context->depth++;
+    context->write.depth++;
     return 1;
   }
   /* A table end with no table open would close the root element. */
-  if (context->depth <= 0)
+  if (context->write.depth <= 0)
     return 0;
-  context->depth--;
+  context->write.depth--;
   return writeText(context, tags->end, 1, 1);
 }
 
-int serializeItemsItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
+static int writeItem(SerializerContext *context, const ItemValue *key, const ItemValue *value) {
   ItemTags tags;
   if (!composeTags(key, &tags))
     return 0;
@@ -214,11 +213,15 @@ int serializeItemsItem(SerializerContext *context, const ItemValue *key, const I
   }
 }
 
-extern "C" int SerializeItem(void *handle, const ItemValue *key, const ItemValue *value) {
-  SerializerContext *context = static_cast<SerializerContext *>(handle);
-  if (!context || !context->writeFunc || !key || !value)
-    return 0;
-  if (context->format == FORMAT_ITEMS)
-    return serializeItemsItem(context, key, value);
-  return serializeDocumentItem(context, key, value);
+/* A root name that is no XML name would write a document that no reader
+   accepts. */
+static int writeRootStart(SerializerContext *context) {
+  return isWritableName(context, context->options.rootName) && writeDeclaration(context) &&
+         writeLine(context, "<%s>", context->options.rootName);
 }
+
+static int writeRootEnd(SerializerContext *context) {
+  return writeLine(context, "</%s>", context->options.rootName);
+}
+
+const WriterRoutines itemsWriter = {writeRootStart, writeItem, writeRootEnd, nullptr};

@@ -16,33 +16,32 @@ static bool hasText(const SerializerContext *context, const WriteElement *node) 
 }
 
 /* Makes workBuffer hold at least size bytes. */
-static int reserveWork(SerializerContext *context, uint64_t size) {
+static int reserveWork(TreeWriter *tree, uint64_t size) {
   if (size > INT32_MAX)
     return 0;
-  if (context->workBuffer && static_cast<uint64_t>(context->workBufferSize) >= size)
+  if (tree->workBuffer && static_cast<uint64_t>(tree->workBufferSize) >= size)
     return 1;
-  if (context->workBuffer)
-    host::FreeMem(context->workBuffer);
-  context->workBufferSize = 0;
-  context->workBuffer =
-      static_cast<char *>(host::AllocMem(static_cast<size_t>(size), 0, "workbuf"));
-  if (!context->workBuffer)
+  if (tree->workBuffer)
+    host::FreeMem(tree->workBuffer);
+  tree->workBufferSize = 0;
+  tree->workBuffer = static_cast<char *>(host::AllocMem(static_cast<size_t>(size), 0, "workbuf"));
+  if (!tree->workBuffer)
     return 0;
-  context->workBufferSize = static_cast<int32_t>(size);
+  tree->workBufferSize = static_cast<int32_t>(size);
   return 1;
 }
 
 /* A line of the tree: indented and broken unless the tree is written
    compact. */
 static int writeTreeText(SerializerContext *context, const char *text, int indent, int lineBreak) {
-  if (context->compactTree)
+  if (context->write.tree.compact)
     indent = lineBreak = 0;
   return writeText(context, text, indent, lineBreak);
 }
 
 /* True when an element of the tree holds both text and child elements. */
 static bool hasMixedContent(const SerializerContext *context) {
-  const WriteElement *node = context->writeRoot;
+  const WriteElement *node = context->write.tree.root;
   while (node) {
     if (node->children) {
       if (hasText(context, node))
@@ -81,9 +80,9 @@ static char *append(char *to, const char *text) {
 }
 
 static int writeEndLine(SerializerContext *context, const WriteElement *node, int indent) {
-  char *p = append(context->workBuffer, "</");
-  *append(append(p, node->name), ">") = 0;
-  return writeTreeText(context, context->workBuffer, indent, 1);
+  char *line = context->write.tree.workBuffer;
+  *append(append(append(line, "</"), node->name), ">") = 0;
+  return writeTreeText(context, line, indent, 1);
 }
 
 static int writeStartLine(SerializerContext *context, const WriteElement *node) {
@@ -93,9 +92,10 @@ static int writeStartLine(SerializerContext *context, const WriteElement *node) 
     if (!a->name)
       return 0;
   bool text = hasText(context, node);
-  if (!reserveWork(context, startLineSize(node, text)))
+  if (!reserveWork(&context->write.tree, startLineSize(node, text)))
     return 0;
-  char *p = append(context->workBuffer, "<");
+  char *line = context->write.tree.workBuffer;
+  char *p = append(line, "<");
   p = append(p, node->name);
   for (const WriteAttribute *a = node->attributes; a; a = a->next) {
     p = append(p, " ");
@@ -107,15 +107,15 @@ static int writeStartLine(SerializerContext *context, const WriteElement *node) 
   }
   if (!node->children && !text) {
     *append(p, "/>") = 0;
-    return writeTreeText(context, context->workBuffer, 1, 1);
+    return writeTreeText(context, line, 1, 1);
   }
   p = append(p, ">");
   if (text)
     p = escapeText(p, node->text, ESCAPE_TEXT);
   *p = 0;
   if (node->children)
-    return writeTreeText(context, context->workBuffer, 1, 1);
-  return writeTreeText(context, context->workBuffer, 1, 0) && writeEndLine(context, node, 0);
+    return writeTreeText(context, line, 1, 1);
+  return writeTreeText(context, line, 1, 0) && writeEndLine(context, node, 0);
 }
 
 /* Writes the elements of list with all their descendants. The walk goes
@@ -128,7 +128,7 @@ static int writeElementTree(SerializerContext *context, WriteElement *list) {
     if (!writeStartLine(context, node))
       return 0;
     if (node->children) {
-      context->depth++;
+      context->write.depth++;
       node = node->children;
       continue;
     }
@@ -136,7 +136,7 @@ static int writeElementTree(SerializerContext *context, WriteElement *list) {
       node = node->parent;
       if (node == stop)
         return 1;
-      context->depth--;
+      context->write.depth--;
       if (!writeEndLine(context, node, 1))
         return 0;
     }
@@ -151,7 +151,7 @@ static int writeElementTree(SerializerContext *context, WriteElement *list) {
    indented only when white space is ignored and no element mixes text and
    child elements, else compact, so that every text reads back as it was. */
 int writeDocument(SerializerContext *context) {
-  context->compactTree = !context->options.ignoreWhitespace || hasMixedContent(context);
-  return writeElementTree(context, context->writeRoot) &&
-         (!context->compactTree || writeText(context, nullptr, 0, 1));
+  context->write.tree.compact = !context->options.ignoreWhitespace || hasMixedContent(context);
+  return writeElementTree(context, context->write.tree.root) &&
+         (!context->write.tree.compact || writeText(context, nullptr, 0, 1));
 }

@@ -22,7 +22,9 @@
 //   ok, final = parseAll(cb, doc [, sep, merge, setup]) -- one Parse and the final
 //                                 one by a new parser `main` with base "B", after
 //                                 setup(main)
-//   expectLog(log, text), expectEqual(got, want) -- compare via show
+//   expectLog(log, text), expectEqual(got, want [, what]) -- compare via show
+//   eachRow(rows, f)           -- f(row) for each row in order; an error names
+//                                 the row by its `what`, which every row has
 //   back, text = roundTrip(t, options) -- t through SerializeTable and back
 //   failMalloc(n), failAllocMem(n) -- the n-th C library / AllocMem allocation
 //                                 from now fails (0 disarms)
@@ -76,12 +78,20 @@ function expectLog(log, want)
   if got ~= want then error("callbacks differ\n--- got:\n" .. got .. "\n--- want:\n" .. want, 2) end
 end
 
-function expectEqual(got, want)
-  if show(got) ~= show(want) then error("got " .. show(got) .. ", want " .. show(want), 2) end
+function expectEqual(got, want, what)
+  if show(got) == show(want) then return end
+  error((what and what .. ": " or "") .. "got " .. show(got) .. ", want " .. show(want), 2)
 end
 function roundTrip(t, options)
   local xmltext = velloran.SerializeTable(t, options)
   return velloran.DeserializeTable(xmltext, options), xmltext
+end
+function eachRow(rows, f)
+  for _, row in ipairs(rows) do
+    local what = assert(row.what, "a row without a name")
+    local ok, err = pcall(f, row)
+    if not ok then error(what .. ": " .. tostring(err), 0) end
+  end
 end
 function eq(a, b, what)
   if a ~= b then error((what or "value") .. ": expected " .. tostring(b) .. ", got " .. tostring(a), 2) end

@@ -6,8 +6,8 @@
 
 #include <string.h>
 
-#include "velloran/table_serializer.h"
-#include "velloran/table_session.h"
+#include "velloran/tables_functions.h"
+#include "velloran/tables_session.h"
 #include "velloran/script.h"
 #include "velloran/services.h"
 

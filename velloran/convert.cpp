@@ -5,12 +5,17 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "velloran/encodings.h"
 #include "velloran/services.h"
 #include "velloran/slots.h"
 
 namespace velloran {
 
+const char *const hostEncodingNames[] = {"iso-8859-1", "utf-8", nullptr};
+
 namespace {
+
+static_assert(ENCODING_ISO_8859_1 == 0 && ENCODING_UTF8 == 1, "the names are indexed by the ids");
 
 int currentEncoding = ENCODING_UTF8;
 int32_t parsePiece = 0;

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "velloran/binding.h"
+#include "velloran/encodings.h"
 #include "velloran/services.h"
 
 extern "C" __attribute__((visibility("default"))) int luaopen_velloran_xml(lua_State *L);
@@ -32,9 +33,6 @@ struct StateContext {
   const Plugin *plugin; /* set once the libraries are bound */
   int encoding;
 };
-
-/* Indexed by the encoding ids of the host interface. */
-const char *const encodingNames[] = {"iso-8859-1", "utf-8", nullptr};
 
 /* The plugin file next to this module; on failure copies the message into
    `message`. Calls nothing that can raise. */
@@ -74,7 +72,7 @@ int enterState(lua_State *L) {
 /* vx.SetHostEncoding(name): "utf-8" or "iso-8859-1", for this state. */
 int setStateEncoding(lua_State *L) {
   auto *context = static_cast<StateContext *>(lua_touserdata(L, lua_upvalueindex(1)));
-  context->encoding = luaL_checkoption(L, 1, nullptr, encodingNames);
+  context->encoding = luaL_checkoption(L, 1, nullptr, hostEncodingNames);
   return 0;
 }
 

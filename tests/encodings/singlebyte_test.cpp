@@ -9,7 +9,7 @@
 #include "tests/encodings/converters.h"
 #include "tests/run_command.h"
 
-TEST(SingleByte, EveryDefinedByteGivesPythonsEvents) {
+TEST(SlowSingleByte, EveryDefinedByteGivesPythonsEvents) {
   std::string command = "python3 " SOURCE_DIR "/scripts/encodings_compare.py --velloran " +
                         std::string(VELLORAN_PATH);
   std::istringstream names(runCommand(command + " names").output);

@@ -21,6 +21,7 @@ const char *const SUITES[][3] = {{"--suite", "xmltest", ", 0 faults"},
 
 TEST(Conformance, TestSuitesMatchExpatsOwnEvents) {
   for (const auto &suite : SUITES) {
+    SCOPED_TRACE(suite[0]);
     const std::string folder = SOURCE_DIR "/third_party/" + std::string(suite[1]);
     if (!std::filesystem::is_directory(folder)) {
       if (getenv("CI"))

@@ -8,7 +8,8 @@ namespace {
 
 using Events = LuaTest;
 
-// Rows of {callback keys, document, separator, expected log}; external
+// Rows of {callback keys, document, separator, expected log, parameter-entity
+// parsing, foreign DTD}, each named by `what`; external
 // entities are parsed by the child objects with the texts of `entities`.
 TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
   lua(R"lua(
@@ -18,8 +19,8 @@ TEST_F(Events, DocumentEventsReachTheirCallbacksWithTheirArguments) {
       '<!ENTITY % pe "pv">'
     local cdata = "<a>x<![CDATA[y]]>z<!--c-->w</a>"
     local rows = {
-      -- (without parameter-entity parsing, the external DTD is not read)
-      {{"startelement", "endelement", "characterdata", "comment", "processinginstruction",
+      {what = "document events; no external DTD without parameter entities",
+       {"startelement", "endelement", "characterdata", "comment", "processinginstruction",
         "xmldecl", "skippedentity", "externalentityref"},
        '<?xml version="1.0" encoding="UTF-8" standalone="no"?><!DOCTYPE a SYSTEM "a.dtd">' ..
        '<a x="1" y="2"><b/>t<!--c--><?tgt?><?pi some data?>&e;</a>', nil, [[
@@ -33,7 +34,8 @@ processinginstruction("tgt","")
 processinginstruction("pi","some data")
 skippedentity("e",0)
 endelement("a")]]},
-      {{"startelement", "endelement", "startnamespacedecl", "endnamespacedecl", "xmldecl"},
+      {what = "namespaces",
+       {"startelement", "endelement", "startnamespacedecl", "endnamespacedecl", "xmldecl"},
        '<?xml version="1.0" standalone="yes"?>' ..
        '<r xmlns="urn:x" xmlns:p="urn:p"><p:e p:a="1" b="2"/></r>', "|x", [[
 xmldecl("1.0",nil,1)
@@ -46,8 +48,9 @@ endelement("urn:x|r")
 endnamespacedecl("p")
 endnamespacedecl(nil)]]},
       -- merged text ends only at the events that are registered
-      {{"characterdata"}, cdata, nil, 'characterdata("xyzw")'},
-      {{"characterdata", "startcdatasection", "endcdatasection", "comment"}, cdata, nil, [[
+      {what = "text merged", {"characterdata"}, cdata, nil, 'characterdata("xyzw")'},
+      {what = "text ended by CDATA sections and comments",
+       {"characterdata", "startcdatasection", "endcdatasection", "comment"}, cdata, nil, [[
 characterdata("x")
 startcdatasection()
 characterdata("y")
@@ -55,7 +58,8 @@ endcdatasection()
 characterdata("z")
 comment("c")
 characterdata("w")]]},
-      {{"startdoctypedecl", "enddoctypedecl", "entitydecl", "notationdecl", "attlistdecl"},
+      {what = "declarations",
+       {"startdoctypedecl", "enddoctypedecl", "entitydecl", "notationdecl", "attlistdecl"},
        '<!DOCTYPE r SYSTEM "r.dtd" [' .. subset .. ']><r/>', nil, [[
 startdoctypedecl("r","r.dtd",nil,1)
 entitydecl("e",0,"val","B",nil,nil,nil)
@@ -69,22 +73,22 @@ attlistdecl("a","w","CDATA","f",1)
 entitydecl("pe",1,"pv","B",nil,nil,nil)
 enddoctypedecl()]]},
       -- unparsed entities reach their own callback when "entitydecl" is absent
-      {{"unparsedentitydecl", "startdoctypedecl"},
+      {what = "a public DTD and no subset", {"unparsedentitydecl", "startdoctypedecl"},
        '<!DOCTYPE r PUBLIC "pub" "r.dtd"><!-- no subset --><r/>', nil,
        'startdoctypedecl("r","r.dtd","pub",0)'},
-      {{"unparsedentitydecl", "startdoctypedecl"},
+      {what = "unparsed entities", {"unparsedentitydecl", "startdoctypedecl"},
        '<!DOCTYPE r [<!ENTITY u SYSTEM "u.png" NDATA png>]><r/>', nil,
        'startdoctypedecl("r",nil,nil,1)\nunparsedentitydecl("u","B","u.png",nil,"png")'},
-      -- content models: nested tables counted from zero
-      {{"elementdecl"}, '<!DOCTYPE a [<!ELEMENT e EMPTY><!ELEMENT y ANY><!ELEMENT t (#PCDATA)>' ..
+      {what = "content models: nested tables counted from zero",
+       {"elementdecl"}, '<!DOCTYPE a [<!ELEMENT e EMPTY><!ELEMENT y ANY><!ELEMENT t (#PCDATA)>' ..
        '<!ELEMENT m (#PCDATA|b|c)*><!ELEMENT s (b,(c|d)+,e?)>]><a/>', nil, [[
 elementdecl("e",1,0,nil)
 elementdecl("y",2,0,nil)
 elementdecl("t",3,0,nil)
 elementdecl("m",3,2,{[0]={name="b",quantifier=0,type=4},[1]={name="c",quantifier=0,type=4}})
 elementdecl("s",6,0,{[0]={name="b",quantifier=0,type=4},[1]={children={[0]={name="c",quantifier=0,type=4},[1]={name="d",quantifier=0,type=4}},quantifier=3,type=5},[2]={name="e",quantifier=1,type=4}})]]},
-      -- external entities through child objects, text merged around them
-      {{"startelement", "endelement", "characterdata", "xmldecl", "externalentityref"},
+      {what = "external entities through child objects, text merged around them",
+       {"startelement", "endelement", "characterdata", "xmldecl", "externalentityref"},
        '<!DOCTYPE a [<!ENTITY e SYSTEM "e.xml"><!ENTITY f PUBLIC "fp" "f.xml">]>' ..
        '<a>ab&e;ef</a>', nil, [[
 startelement("a",{})
@@ -101,7 +105,8 @@ characterdata("ef")
 endelement("a")]]},
       -- with parameter-entity parsing, the external DTD through a child
       -- (after the internal subset), and a parameter entity through its own
-      {{"startelement", "characterdata", "entitydecl", "attlistdecl", "externalentityref"},
+      {what = "the external DTD",
+       {"startelement", "characterdata", "entitydecl", "attlistdecl", "externalentityref"},
        '<!DOCTYPE a PUBLIC "dp" "a.dtd" [<!ENTITY i "I">]><a>&t;&c;&i;</a>', nil, [[
 entitydecl("i",0,"I","B",nil,nil,nil)
 externalentityref(obj,"B","a.dtd","dp")
@@ -112,15 +117,14 @@ child entitydecl("c",0,"C",nil,nil,nil,nil)
 child attlistdecl("a","x","CDATA","d",0)
 startelement("a",{x="d"})
 characterdata("TCI")]], xml.XML_PARAM_ENTITY_PARSING_ALWAYS},
-      -- a foreign DTD
-      {{"characterdata", "externalentityref"}, '<a>&t;</a>', nil,
+      {what = "a foreign DTD", {"characterdata", "externalentityref"}, '<a>&t;</a>', nil,
        'externalentityref(obj,"B",nil,nil)\ncharacterdata("T")', 2, true},
     }
     local entities = {["e.xml"] = '<?xml encoding="UTF-8"?>x<b>&f;</b>y', ["f.xml"] = "deep",
       ["a.dtd"] = '<!ENTITY t "T"><!ENTITY % p SYSTEM "p.ent">%p;<!ATTLIST a x CDATA "d">',
       ["p.ent"] = '<!ENTITY c "C">', foreign = '<!ENTITY t "T">'}
     local children = {}
-    for _, row in ipairs(rows) do
+    eachRow(rows, function(row)
       local cb, log = eventRecorder(row[1])
       local record = cb.externalentityref
       cb.externalentityref = record and function(p, child, base, systemId, publicId)
@@ -132,7 +136,7 @@ characterdata("TCI")]], xml.XML_PARAM_ENTITY_PARSING_ALWAYS},
       local function setup(p) p:SetParamEntityParsing(row[5] or 0) p:UseForeignDTD(row[6] and 1 or 0) end
       expectEqual({parseAll(cb, row[2], row[3], nil, setup)}, {1, 1})
       expectLog(log, row[4])
-    end
+    end)
     -- The children were closed on the way back from their callbacks.
     eq(#children, 5)
     for _, child in ipairs(children) do
@@ -154,7 +158,7 @@ TEST_F(Events, DefaultDataIsExpandedOnlyThroughDefaultExpand) {
     } do
       local cb, log = eventRecorder(row[1])
       parseAll(cb, '<!DOCTYPE a [<!ENTITY e "E">]><a>&e;</a>')
-      expectEqual({log[#log - 2], log[#log - 1], log[#log]}, row[2])
+      expectEqual({log[#log - 2], log[#log - 1], log[#log]}, row[2], show(row[1]))
     end
   )lua");
 }
@@ -221,7 +225,7 @@ TEST_F(Events, NotStandaloneResultDecidesWhetherParsingGoesOn) {
                      {"x", refused}, {false, refused}, {nil, refused}}
     for _, row in ipairs(results) do
       local cb = {notstandalone = function() return row[1] end}
-      expectEqual({outcome(cb, doc)}, row[2] or {true, 1, nil, "a"})
+      expectEqual({outcome(cb, doc)}, row[2] or {true, 1, nil, "a"}, "returning " .. show(row[1]))
     end
     -- Without a callback the document is accepted.
     expectEqual({outcome({notstandalone = 0}, doc)}, {true, 1, nil, "a"})

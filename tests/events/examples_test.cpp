@@ -36,12 +36,13 @@ TEST(EventExamples, DtdTreeEntitiesAndXhtmlPrintWhatTheReadmeShows) {
         "  p (note): \u00a9\u00a02026 The Corner Shop\n"}},
   };
   for (const Example &example : examples) {
+    SCOPED_TRACE(example.script);
     CommandResult run =
         runCommand(std::string(VELLORAN_PATH) + " " SOURCE_DIR "/examples/" + example.script +
                    " " SOURCE_DIR "/examples/" + example.document + " 2>&1");
     EXPECT_EQ(run.status, 0) << run.output;
     for (const char *part : example.printed)
-      EXPECT_NE(run.output.find(part), std::string::npos) << example.script << ":\n" << run.output;
+      EXPECT_NE(run.output.find(part), std::string::npos) << run.output;
   }
 }
 

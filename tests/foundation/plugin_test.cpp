@@ -22,16 +22,11 @@ template <typename F> F entry(const char *name) {
   return reinterpret_cast<F>(header()->resolveEntry(name));
 }
 
-// The resolver is read from the header's bytes where the target's layout
-// puts it, as a host that knows only the layout would read it.
-TEST(PluginHeader, HasMagicBigEndianVersionAndTheResolverWhereTheLayoutPutsIt) {
+// The header's bytes as a host reads them: the magic, then the version as a
+// big-endian word. (Where the resolver lies is checked at compile time.)
+TEST(PluginHeader, HasMagicAndBigEndianVersion) {
   ASSERT_NE(header(), nullptr) << dlerror();
-  const unsigned char *bytes = reinterpret_cast<const unsigned char *>(header());
-  EXPECT_EQ(0, memcmp(bytes, "VELLORAN\0\0\0\1", 12));
-  ResolveEntryFunc resolver;
-  memcpy(&resolver, bytes + PLUGIN_RESOLVER_OFFSET, sizeof resolver);
-  ASSERT_NE(resolver, nullptr);
-  EXPECT_NE(resolver("InitPlugin"), nullptr);
+  EXPECT_EQ(0, memcmp(header(), "VELLORAN\0\0\0\1", 12));
 }
 
 TEST(Resolver, FindsEveryEntryPointByExactNameOnly) {

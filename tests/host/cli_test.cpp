@@ -41,9 +41,10 @@ TEST(CommandLine, RowsOfArgumentsAndTheirResults) {
       {"-e", 1, ""},
   };
   for (const auto &row : rows) {
+    SCOPED_TRACE(row.arguments);
     CommandResult run = runCommand("'" VELLORAN_PATH "' </dev/null " + row.arguments + " 2>&1");
-    EXPECT_EQ(run.status, row.status) << row.arguments << "\n" << run.output;
-    EXPECT_NE(run.output.find(row.shown), std::string::npos) << row.arguments << "\n" << run.output;
+    EXPECT_EQ(run.status, row.status) << run.output;
+    EXPECT_NE(run.output.find(row.shown), std::string::npos) << run.output;
     EXPECT_EQ(run.output.find("never"), std::string::npos);
   }
   remove(script.c_str());

@@ -70,9 +70,10 @@ TEST(Closing, FinalizersRunOnWhatFinalizersMake) {
        "end) end chain()",
        ""}};
   for (const auto &row : rows) {
+    SCOPED_TRACE(row[0]);
     CommandResult run = runCommand("'" VELLORAN_PATH "' -e '" + later + row[0] + "' 2>&1");
     EXPECT_EQ(run.status, 0) << run.output;
-    EXPECT_EQ(run.output, row[1]) << row[0];
+    EXPECT_EQ(run.output, row[1]);
   }
 }
 

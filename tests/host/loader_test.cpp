@@ -43,7 +43,8 @@ TEST(Loader, EachFaultIsOneClearLine) {
       {broken("bad_magic"), "bad magic"},
   };
   for (const auto &fault : faults)
-    EXPECT_NE(loadError(fault.first).find(fault.second), std::string::npos) << fault.first;
+    EXPECT_NE(loadError(fault.first).find(fault.second), std::string::npos)
+        << fault.first << ": " << fault.second;
 }
 
 } // namespace

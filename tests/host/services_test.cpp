@@ -77,7 +77,7 @@ TEST(Encodings, ConvertWithinTheGivenLengthOrGiveNull) {
     TagItem tags[] = {{CONVERT_TAG_SOURCE_LENGTH, c.length}, {TAG_DONE, 0}};
     char *out = service<ConvertStringFunc>(HOST_RUNTIME_SERVICES,
                                            RUNTIME_CONVERT_STRING)(c.text, c.from, c.to, tags);
-    EXPECT_STREQ(out, c.converted) << c.text;
+    EXPECT_STREQ(out, c.converted) << c.text << " from " << c.from << " to " << c.to;
     service<FreeConvertedStringFunc>(HOST_RUNTIME_SERVICES, RUNTIME_FREE_CONVERTED_STRING)(out);
   }
 }
@@ -121,6 +121,7 @@ TEST(Unicode, DecodesEncodesValidatesAndMaps) {
   auto encode = service<EncodeUTF8CharFunc>(HOST_UNICODE_SERVICES, UNICODE_ENCODE_UTF8_CHAR);
   for (uint32_t code : {0x7Fu, 0x80u, 0x7FFu, 0x800u, 0xFFFFu, 0x10000u, 0x10FFFFu, 0xD800u}) {
     char buffer[8];
+    SCOPED_TRACE(code);
     int32_t size = encode(buffer, code), position = 0;
     EXPECT_EQ(static_cast<size_t>(size), strlen(buffer));
     EXPECT_EQ(decode(buffer, &position), code == 0xD800 ? 0xFFFD : code) << "surrogates as U+FFFD";

@@ -57,21 +57,24 @@ TEST_F(CallbackErrors, KeptPerParserWhateverFailsInBetween) {
     -- Another parser's failure, caught by the script: inside the entity's
     -- callback, and in a finalizer that runs at a collection there.
     local between = {
-      function() local q = failing("other") eq(select(2, pcall(q.Parse, q, "<x/>")), "other") end,
-      function()
+      {what = "in the callback", function()
+        local q = failing("other") eq(select(2, pcall(q.Parse, q, "<x/>")), "other")
+      end},
+      {what = "in a finalizer", function()
         local proxy = newproxy(true)
         getmetatable(proxy).__gc = function() local q = failing("gc") pcall(q.Parse, q, "<x/>") end
         proxy = nil
         collectgarbage()
-      end,
+      end},
     }
-    for _, f in ipairs(between) do
+    eachRow(between, function(row)
+      local f = row[1]
       local p = xml.CreateParser({
         startelement = function(p, name) if name == "c" then error(kept, 0) end end,
         externalentityref = function(p, child) child:Parse("<c/>") f() return 1 end})
       local ok, e = pcall(p.Parse, p, doc)
       assert(not ok and rawequal(e, kept), tostring(e))
-    end
+    end)
   )lua");
 }
 

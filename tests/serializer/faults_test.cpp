@@ -27,6 +27,7 @@ void noFault(long) {}
 // names beyond ASCII and every reader use) failing in turn, in every format.
 TEST(Faults, EveryFailingWriteAndAllocationIsReported) {
   for (int format : {FORMAT_ITEMS, FORMAT_NAMED, FORMAT_INDEXED}) {
+    SCOPED_TRACE("format " + std::to_string(format));
     auto tags = formatTags(format);
     std::vector<Item> items = tableFor(format);
     WriteResult whole = writeItems(tags, items);
@@ -35,7 +36,7 @@ TEST(Faults, EveryFailingWriteAndAllocationIsReported) {
     auto write = [&](long failWrite) {
       WriteResult r = writeItems(tags, items, failWrite);
       // Success is never reported for less than the whole text.
-      EXPECT_TRUE(!r.allAccepted() || r.text == whole.text) << "format " << format;
+      EXPECT_TRUE(!r.allAccepted() || r.text == whole.text);
       return r.allAccepted();
     };
     auto readInPieces = [&](long) {
@@ -44,13 +45,14 @@ TEST(Faults, EveryFailingWriteAndAllocationIsReported) {
       EXPECT_TRUE(r.bad.empty() && (!r.doneSeen || r.items == read.items)) << r.bad;
       return r.doneSeen;
     };
-    EXPECT_EQ(failEach(noFault, write), whole.writes) << "format " << format;
+    EXPECT_EQ(failEach(noFault, write), whole.writes);
     EXPECT_GT(failEach(velloran::failAllocMemAfter, [&](long) { return write(0); }), 3);
-    // The items writer needs no C library allocation.
-    EXPECT_GE(failEach(velloran::failMallocAfter, [&](long) { return write(0); }),
-              format == FORMAT_ITEMS ? 0 : 1);
+    // The items writer needs no C library allocation; the document writers
+    // do (Expat checks their names).
+    long mallocs = failEach(velloran::failMallocAfter, [&](long) { return write(0); });
+    EXPECT_TRUE(format == FORMAT_ITEMS ? mallocs == 0 : mallocs > 0) << mallocs;
     for (auto arm : {velloran::failAllocMemAfter, velloran::failMallocAfter})
-      EXPECT_GT(failEach(arm, readInPieces), 0) << "format " << format;
+      EXPECT_GT(failEach(arm, readInPieces), 0);
   }
 }
 
@@ -83,7 +85,7 @@ TEST(Faults, EntryPointsRefuseWhatTheyCannotUse) {
 // Texts whose escaped form would not fit in one write (more than 2^31-1
 // bytes) fail their item instead of overflowing the size arithmetic: in the
 // items format at once, in the indexed format when the tree is written.
-TEST(Sizes, TextsTooLargeToEscapeFailTheirItem) {
+TEST(SlowSizes, TextsTooLargeToEscapeFailTheirItem) {
   std::vector<Item> tree = I("0={ name='a'");
   tree.push_back({S("text"), S(std::string(358000000, '&'))}); // 6 bytes each when escaped
   tree.push_back({N(0), END()});

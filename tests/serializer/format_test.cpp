@@ -32,7 +32,7 @@ enum { WRITE = 1, READ = 2, BOTH = 3 };
 // A row of {tags, items, XML} and the direction it is checked in; rows of
 // refusals hold what is written before the last item is refused.
 struct Row {
-  const char *what;
+  std::string what;
   std::vector<TagItem> tags;
   std::vector<Item> items;
   std::string xml;
@@ -104,18 +104,26 @@ std::vector<Row> rows() {
        DECLARATION + "<" + std::string(255, 'r') + ">\n\t<a>1</a>\n</" + std::string(255, 'r') +
            ">\n",
        BOTH},
-      {"untyped elements take their type from the text; typed elements without text, with "
-       "children, base64 with white space; names mapped to lower case (raw names off: only the "
-       "tag's lowest bit counts), but U+0130 would shrink and stays",
+      {"untyped text that reads as a number is a number, white space and all", ITEMS,
+       I("a=1 n=0 m=-2500"), "<root><a>1</a><n>-0</n><m>-2.5e3\n</m></root>", READ},
+      {"other untyped text and typed strings are strings", ITEMS, I("u='a & b' s='12'"),
+       "<root><u>a &amp; b</u><s type=\"string\">12</s></root>", READ},
+      {"untyped elements with children or only white space are tables", ITEMS,
+       I("t={ 1='x' } e={ } e={ }"), "<root><t><item.1>x</item.1></t><e/><e>  </e></root>", READ},
+      {"item.<n> names are number keys, 0 where no number follows", ITEMS, I("3={ } 0=1 12=1"),
+       "<root><item.3/><item.x>1</item.x><item.12>1</item.12></root>", READ},
+      {"typed elements without text are empty values", ITEMS, I("n=0 b='' f=f'' s=''"),
+       "<root><n type=\"number\"/><b type=\"binary\"/><f type=\"function\"></f>"
+       "<s type=\"string\"/></root>", READ},
+      {"typed elements with children are tables", ITEMS, I("b={ x=1 } s={ y={ } }"),
+       "<root><b type=\"binary\">QQ==<x>1</x></b><s type=\"string\">a<y/></s></root>", READ},
+      {"base64 with white space", ITEMS, I("b='ABC'"),
+       "<root><b type=\"binary\">\n\t\tQU\n\tJD\n</b></root>", READ},
+      {"names mapped to lower case (raw names off: only the tag's lowest bit counts), but "
+       "U+0130 would shrink and stays",
        tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 2}}),
-       I("a=1 t={ 1='x' } e={ } e={ } n=0 m=-2500 s='12' u='a & b' 3={ } 0=1 12=1 n=0 b='' f=f'' "
-         "s='' b={ x=1 } s={ y={ } } b='ABC' hello='x' \xc4\xb0x='y'"),
-       "<root><a>1</a><t><item.1>x</item.1></t><e/><e>  </e><n>-0</n><m>-2.5e3\n</m>"
-       "<s type=\"string\">12</s><u>a &amp; b</u><item.3/><item.x>1</item.x><item.12>1</item.12>"
-       "<n type=\"number\"/><b type=\"binary\"/><f type=\"function\"></f><s type=\"string\"/>"
-       "<b type=\"binary\">QQ==<x>1</x></b><s type=\"string\">a<y/></s>"
-       "<b type=\"binary\">\n\t\tQU\n\tJD\n</b><HeLLo>x</HeLLo><\xc4\xb0X>y</\xc4\xb0X></root>",
-       READ},
+       I("hello='x' \xc4\xb0x='y'"),
+       "<root><HeLLo>x</HeLLo><\xc4\xb0X>y</\xc4\xb0X></root>", READ},
       {"raw names", tagList({{SERTAG_FORMAT, FORMAT_ITEMS}, {SERTAG_RAW_NAMES, 3}}), I("HeLLo='x'"),
        "<root><HeLLo>x</HeLLo></root>", READ},
       // The document formats: elements as tables of name (indexed only), text,
@@ -167,15 +175,16 @@ std::vector<Row> rows() {
 
 TEST(Formats, RowsWriteAndReadByteForByte) {
   for (const Row &row : rows()) {
+    SCOPED_TRACE(row.what);
     if (row.direction & WRITE) {
       WriteResult w = writeItems(row.tags, row.items);
-      EXPECT_TRUE(w.allAccepted()) << row.what;
-      EXPECT_EQ(w.text, row.xml) << row.what;
+      EXPECT_TRUE(w.allAccepted());
+      EXPECT_EQ(w.text, row.xml);
     }
     if (row.direction & READ) {
       ReadResult r = readItems(row.tags, row.xml);
-      EXPECT_TRUE(r.doneSeen && r.bad.empty() && r.freed == 1) << row.what;
-      EXPECT_EQ(r.items, row.items) << row.what << "\n" << describe(r.items);
+      EXPECT_TRUE(r.doneSeen && r.bad.empty() && r.freed == 1);
+      EXPECT_EQ(r.items, row.items) << describe(r.items);
     }
   }
 }
@@ -215,16 +224,17 @@ TEST(Formats, RefusedItemsWriteNothingAndKeepNothing) {
   for (std::string key :
        std::vector<std::string>{"2.5", "-0.5", "2147483648", "-2147483649", "nan", "inf",
                                 std::string(129, 'k'), "a-b", "1a", "''", "\xc3\xa9", "'a\\0b'"})
-    refusals.push_back({"refused key", ITEMS, I(key + "=1"), root});
+    refusals.push_back({"the key " + key, ITEMS, I(key + "=1"), root});
   for (const Row &c : refusals) {
+    SCOPED_TRACE(c.what);
     size_t before = liveBlocks();
     WriteResult r = writeItems(c.tags, c.items);
     std::vector<int> expected(c.items.size(), 1);
     expected.back() = 0;
-    EXPECT_EQ(r.accepted, expected) << c.what << "\n" << describe(c.items);
-    EXPECT_EQ(r.freed, 1) << c.what;
-    EXPECT_EQ(r.text.substr(r.text.find('\n') + 1), c.xml) << c.what;
-    EXPECT_EQ(liveBlocks(), before) << c.what;
+    EXPECT_EQ(r.accepted, expected) << describe(c.items);
+    EXPECT_EQ(r.freed, 1);
+    EXPECT_EQ(r.text.substr(r.text.find('\n') + 1), c.xml);
+    EXPECT_EQ(liveBlocks(), before);
   }
 }
 

@@ -25,7 +25,7 @@ size_t streamingPeak(int count) {
   return velloran::memoryStats().peak - base;
 }
 
-TEST(Streaming, FlatItemStreamKeepsBoundedMemory) {
+TEST(SlowStreaming, FlatItemStreamKeepsBoundedMemory) {
   size_t small = streamingPeak(10000), large = streamingPeak(100000);
   // The context with its 16384-byte input buffer, the root, one item and
   // its text (which grows by 16384 bytes where it straddles two reads).
@@ -53,11 +53,12 @@ void *writeDeep(void *argument) {
   return nullptr;
 }
 
-TEST(Depth, DeepTreeWritesAndFreesOnASmallStack) {
+TEST(SlowDepth, DeepTreeWritesAndFreesOnASmallStack) {
   pthread_attr_t attributes;
   pthread_attr_init(&attributes);
   pthread_attr_setstacksize(&attributes, 256 * 1024);
   for (DeepWrite job : {DeepWrite{5000, true, {}}, DeepWrite{100000, false, {}}}) {
+    SCOPED_TRACE(job.finish ? "5000 levels, closed" : "100000 levels, left open");
     pthread_t thread;
     size_t before = liveBlocks();
     ASSERT_EQ(pthread_create(&thread, &attributes, writeDeep, &job), 0);
@@ -72,19 +73,20 @@ TEST(Depth, DeepTreeWritesAndFreesOnASmallStack) {
 
 // Long tokens are read in pieces that grow while the token stays open (a
 // fixed piece size makes Expat scan the token again for every piece).
-TEST(LongTokens, PiecesGrowWhileATokenStaysOpen) {
+TEST(SlowLongTokens, PiecesGrowWhileATokenStaysOpen) {
   const std::string big(8 << 20, 'v');
   const std::pair<int, std::string> documents[] = {
       {FORMAT_NAMED, "<e a=\"" + big + "\"/>"},
       {FORMAT_ITEMS, "<root><!--" + big + "--><v>1</v></root>"}};
   for (const auto &document : documents) {
+    SCOPED_TRACE(document.first == FORMAT_NAMED ? "a long attribute" : "a long comment");
     Stream s;
     s.data = document.second;
     s.chunk = INT32_MAX;
     ReadResult r = readStreamItems(formatTags(document.first), &s, 0);
-    EXPECT_TRUE(r.doneSeen && r.freed == 1) << "format " << document.first;
+    EXPECT_TRUE(r.doneSeen && r.freed == 1);
     // 8 MiB in pieces of 16 KiB would take 512 reads.
-    EXPECT_LT(s.reads, 40) << "format " << document.first;
+    EXPECT_LT(s.reads, 40);
   }
 }
 

@@ -63,8 +63,12 @@ TEST_F(Files, NamesOfAnyLengthAreReplaced) {
 TEST_F(Files, OwnerKeptWhereTheWriterMaySetIt) {
   if (geteuid() != 0)
     GTEST_SKIP() << "needs root, to give the files other owners";
-  lua("program = '" VELLORAN_PATH "'");
+  // The host and its plugin copied where nobody may run them (the build
+  // folder may lie in root's home).
+  lua("program, plugin = '" VELLORAN_PATH "', '" PLUGIN_PATH "'");
   lua(R"lua(
+    assert(sh(("mkdir bin && cp %s %s bin/ && chmod -R a+rX bin"):format(program, plugin)))
+    program = dir .. "/bin/velloran"
     local rows = { -- writer, owner and mode before, after
       {"", "nobody:nogroup 6755", "nobody:nogroup 6755"},
       {"setpriv --reuid=nobody --regid=nogroup --clear-groups ", "root:root 7755",
@@ -75,7 +79,7 @@ TEST_F(Files, OwnerKeptWhereTheWriterMaySetIt) {
       local f, owner, mode = "f" .. i, row[2]:match("(%S+) (%S+)")
       assert(sh(("touch %s && chown %s %s && chmod %s %s && %s%s -e 'velloran.WriteTable(%q, {})'")
                 :format(f, owner, f, mode, f, row[1], program, f)))
-      eq(io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, f)):read("*l"), row[3], f)
+      eq(io.popen(("stat -c '%%U:%%G %%a' %s/%s"):format(dir, f)):read("*l"), row[3], row[2])
     end
   )lua");
 }

@@ -100,6 +100,7 @@ using RoundTrip = LuaTest;
 
 TEST_F(RoundTrip, EveryAcceptedTableReadsBackInEitherHostEncoding) {
   for (bool utf8 : {true, false}) {
+    SCOPED_TRACE(utf8 ? "UTF-8 host" : "ISO-8859-1 host");
     velloran::setHostEncoding(utf8 ? ENCODING_UTF8 : ENCODING_ISO_8859_1);
     lua(utf8 ? "math.randomseed(13) utf8 = true" : "math.randomseed(14) utf8 = false");
     lua(ROUND_TRIP);

@@ -35,7 +35,7 @@ end
 // A million levels load and save through all four functions, and the saved
 // text grows with the depth, not with its square; one test per format, so
 // that they run side by side.
-class Walks : public LuaFileTest {
+class SlowWalks : public LuaFileTest {
 protected:
   void deepTables(const std::string &format) {
     lua(SHAPES);
@@ -56,18 +56,18 @@ protected:
   }
 };
 
-TEST_F(Walks, DeepItemTablesLoadAndSave) {
+TEST_F(SlowWalks, DeepItemTablesLoadAndSave) {
   deepTables("items");
 }
-TEST_F(Walks, DeepNamedTablesLoadAndSave) {
+TEST_F(SlowWalks, DeepNamedTablesLoadAndSave) {
   deepTables("named");
 }
-TEST_F(Walks, DeepIndexedTablesLoadAndSave) {
+TEST_F(SlowWalks, DeepIndexedTablesLoadAndSave) {
   deepTables("indexed");
 }
 
 // #t is 2^29 here: a walk over 1..#t would not end in any test's time.
-TEST_F(Walks, SparseTablesSaveTheirEntriesOnly) {
+TEST_F(SlowWalks, SparseTablesSaveTheirEntriesOnly) {
   lua(R"(
     local s = {}
     for i = 29, 0, -1 do s[2^i] = i end

@@ -6,8 +6,8 @@
  * it, and the script functions close it as soon as their work ends or fails,
  * so nothing here keeps an object with a destructor.
  */
-#ifndef VELLORAN_TABLE_SESSION_H
-#define VELLORAN_TABLE_SESSION_H
+#ifndef VELLORAN_TABLES_SESSION_H
+#define VELLORAN_TABLES_SESSION_H
 
 #include <stddef.h>
 #include <stdio.h>
@@ -102,10 +102,17 @@ enum { REASON_LIMIT = 512 };
 /* Forgets any reason, before a serializer call whose reason is wanted. */
 void clearReason();
 
-/* Copies the reason that the plugin gave for the failed serializer call
-   into buffer (REASON_LIMIT bytes; "" when it gave none): a copy, since a
-   finalizer run by the next allocation may call the plugin again. */
-const char *copyReason(char *buffer);
+/* Why a serializer call failed, as far as the host can tell: the session's
+   own stream failed (s->ioError says how), memory ran out in the plugin,
+   or the serializer refused what it was given (the XML, an item, the root
+   name). */
+enum SerializerFailure { FAILED_STREAM, FAILED_MEMORY, FAILED_REFUSED };
+
+/* The cause of the serializer call that just failed; copies the reason
+   that the plugin gave into reason (REASON_LIMIT bytes; "" when it gave
+   none): a copy, since a finalizer run by the next allocation may call the
+   plugin again. */
+SerializerFailure takeFailure(const Session *s, char *reason);
 
 /* Raises the stream's failure (s->ioError, else EIO): "cannot <verb>
    'path': <the system's message>", or "the XML" for a text in memory. */
@@ -125,12 +132,12 @@ bool finishSession(Session *s);
    committed is removed. Safe to call twice. */
 void closeSession(Session *s);
 
-/* Files (table_file.cpp). */
+/* Files (tables_file.cpp). */
 void openInputFile(lua_State *L, Session *s, const char *path);
 void openReplacement(lua_State *L, Session *s, const char *path);
 void commitReplacement(lua_State *L, Session *s, const char *path);
 
-/* The walks (table_save.cpp, table_load.cpp). */
+/* The walks (tables_save.cpp, tables_load.cpp). */
 void saveRoot(lua_State *L, Session *s, int table);
 void loadRoot(lua_State *L, Session *s);
 

@@ -3,9 +3,8 @@
  * rebuilt into tables. The tables being filled are kept in a script table
  * indexed by depth, not on the script stack, so any depth loads.
  */
-#include <string.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -36,10 +35,10 @@ const char *inFile(lua_State *L, Session *s) {
    table holds: why, and where as far as the reason tells. */
 [[noreturn]] void failLoad(lua_State *L, Session *s) {
   char reason[REASON_LIMIT];
-  copyReason(reason);
-  if (s->ioError)
+  SerializerFailure failure = takeFailure(s, reason);
+  if (failure == FAILED_STREAM)
     failStream(L, s, "read");
-  if (strcmp(reason, SERIALIZER_NO_MEMORY) == 0)
+  if (failure == FAILED_MEMORY)
     fail(L, s, "%s", reason);
   const char *where = inFile(L, s);
   fail(L, s, "not a valid XML table in \"%s\" format%s%s%s", tableFormatNames[s->options.format],

@@ -5,7 +5,8 @@
 #include <string.h>
 #include <strings.h>
 
-#include "velloran/table_session.h"
+#include "velloran/encodings.h"
+#include "velloran/tables_session.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -16,9 +17,6 @@ namespace velloran {
 const char *const tableFormatNames[] = {"items", "named", "indexed", nullptr};
 
 namespace {
-
-/* Indexed by the ENCODING_ values. */
-const char *const encodingNames[] = {"iso-8859-1", "utf-8", nullptr};
 
 enum TableOption {
   OPTION_FORMAT,
@@ -31,6 +29,17 @@ enum TableOption {
 const char *const optionNames[] = {"format",   "rootnode", "ignorewhitespace",
                                    "rawnames", "encoding", "functions",
                                    nullptr};
+
+/* The table functions' defaults. The plugin's serializer has its own
+   (the "indexed" format, element names through the host's character
+   mapping): those of a host that sends no tags, made for reading
+   documents. The table functions always send the format and raw-names
+   tags, so that theirs hold instead: "items", the format made for saving
+   script tables, and names as they are, since script keys are
+   case-sensitive. The root name, the whitespace rule and the encoding of
+   the written XML are the serializer's ("root", whitespace-only text
+   ignored, the host's encoding): left unset here, so not sent. */
+const TableOptions defaultOptions = {FORMAT_ITEMS, "", -1, 1, -1, 0};
 
 int findName(const char *name, const char *const list[]) {
   for (int i = 0; list[i]; i++)
@@ -73,12 +82,7 @@ void copyRootNode(lua_State *L, TableOptions *o) {
 } // namespace
 
 void readOptions(lua_State *L, int index, TableOptions *o) {
-  o->format = FORMAT_ITEMS;
-  o->rootNode[0] = 0;
-  o->ignoreWhitespace = -1;
-  o->rawNames = 1; /* script keys are case-sensitive: names as they are */
-  o->encoding = -1;
-  o->functions = 0;
+  *o = defaultOptions;
   if (lua_isnoneornil(L, index))
     return;
   luaL_checktype(L, index, LUA_TTABLE);
@@ -99,7 +103,7 @@ void readOptions(lua_State *L, int index, TableOptions *o) {
       o->rawNames = optionFlag(L, name);
       break;
     case OPTION_ENCODING:
-      o->encoding = optionChoice(L, name, encodingNames);
+      o->encoding = optionChoice(L, name, hostEncodingNames);
       break;
     case OPTION_FUNCTIONS:
       o->functions = optionFlag(L, name);

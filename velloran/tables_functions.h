@@ -1,14 +1,16 @@
 /*
- * The host's table serialization: script tables saved and loaded as XML
- * through the plugin's serializer entry points.
+ * The host's table functions: script tables saved and loaded as XML. The
+ * host walks the tables and handles streams, files and options (the
+ * velloran/tables_* files); the plugin's serializer (serializer/) turns the
+ * items the walk hands over into XML and back, through its entry points.
  *
  *   velloran.SerializeTable(t [, options])        -> XML string
  *   velloran.DeserializeTable(xml [, options])    -> table
  *   velloran.WriteTable(path, t [, options])
  *   velloran.ReadTable(path [, options])          -> table
  */
-#ifndef VELLORAN_TABLE_SERIALIZER_H
-#define VELLORAN_TABLE_SERIALIZER_H
+#ifndef VELLORAN_TABLES_FUNCTIONS_H
+#define VELLORAN_TABLES_FUNCTIONS_H
 
 extern "C" {
 #include <lua.h>

@@ -17,7 +17,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 namespace velloran {
 
@@ -182,7 +182,7 @@ void openReplacement(lua_State *L, Session *s, const char *path) {
 
 void commitReplacement(lua_State *L, Session *s, const char *path) {
   if (!finishSession(s))
-    fail(L, s, "cannot write '%s': %s", path, strerror(s->ioError ? s->ioError : EIO));
+    failStream(L, s, "write");
   if (rename(s->tempPath, s->targetPath) != 0) {
     int error = errno;
     fail(L, s, "cannot write '%s': %s", path, strerror(error));

@@ -10,7 +10,7 @@
 #include <string.h>
 #include <unistd.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 #include "velloran/script.h"
 #include "velloran/slots.h"
 
@@ -79,6 +79,12 @@ int serializeItem(Session *s, const ItemValue *key, const ItemValue *value) {
   return s->plugin->SerializeItem(s->context, key, value);
 }
 
+/* Frees a block of the session and forgets it. */
+template <typename T> void release(T *&block) {
+  free(block);
+  block = nullptr;
+}
+
 int collectSession(lua_State *L) {
   closeSession(static_cast<Session *>(luaL_checkudata(L, 1, SESSION_METATABLE)));
   return 0;
@@ -119,11 +125,13 @@ void clearReason() {
   clearErrorArgument();
 }
 
-const char *copyReason(char *buffer) {
-  const char *reason = pendingErrorArgument();
-  snprintf(buffer, REASON_LIMIT, "%s", reason ? reason : "");
+SerializerFailure takeFailure(const Session *s, char *reason) {
+  const char *pending = pendingErrorArgument();
+  snprintf(reason, REASON_LIMIT, "%s", pending ? pending : "");
   clearErrorArgument();
-  return buffer;
+  if (s->ioError)
+    return FAILED_STREAM;
+  return strcmp(reason, SERIALIZER_NO_MEMORY) == 0 ? FAILED_MEMORY : FAILED_REFUSED;
 }
 
 void failStream(lua_State *L, Session *s, const char *verb) {
@@ -156,10 +164,11 @@ void openSerializer(lua_State *L, Session *s, bool writing) {
   if (s->context)
     return;
   char reason[REASON_LIMIT];
-  if (s->ioError)
+  SerializerFailure failure = takeFailure(s, reason);
+  if (failure == FAILED_STREAM)
     failStream(L, s, "write");
   /* A reading serializer fails only for want of memory. */
-  if (!writing || strcmp(copyReason(reason), SERIALIZER_NO_MEMORY) == 0)
+  if (!writing || failure == FAILED_MEMORY)
     fail(L, s, "%s", SERIALIZER_NO_MEMORY);
   /* Otherwise a writing serializer refuses only its root name. */
   fail(L, s, "bad option 'rootnode' ('%s' cannot be written as an XML name)",
@@ -187,24 +196,17 @@ void closeSession(Session *s) {
   finishSession(s);
   if (s->tempPath) /* a write that did not complete leaves no file behind */
     unlink(s->tempPath);
-  free(s->tempPath);
-  s->tempPath = nullptr;
-  free(s->targetPath);
-  s->targetPath = nullptr;
-  free(s->data);
-  s->data = nullptr;
+  release(s->tempPath);
+  release(s->targetPath);
+  release(s->data);
+  release(s->frames);
+  release(s->keys);
+  release(s->buckets);
+  release(s->shapes);
   s->length = s->capacity = 0;
-  free(s->frames);
-  s->frames = nullptr;
   s->frameCount = s->frameCapacity = 0;
-  free(s->keys);
-  s->keys = nullptr;
   s->keyCount = s->keyCapacity = 0;
-  free(s->buckets);
-  s->buckets = nullptr;
   s->bucketCount = 0;
-  free(s->shapes);
-  s->shapes = nullptr;
   s->shapeCapacity = 0;
 }
 

@@ -15,7 +15,7 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "velloran/table_session.h"
+#include "velloran/tables_session.h"
 
 extern "C" {
 #include <lauxlib.h>
@@ -196,7 +196,10 @@ void putItem(lua_State *L, Session *s, const Walk *w, const ItemValue *key,
              const ItemValue *value) {
   if (s->putItem(s, key, value))
     return;
-  if (s->ioError)
+  /* But for the stream, the host cannot tell why an item was refused
+     (the plugin gives no reason for it): the message names its path. */
+  char reason[REASON_LIMIT];
+  if (takeFailure(s, reason) == FAILED_STREAM)
     failStream(L, s, "write");
   char message[64];
   snprintf(message, sizeof message, "cannot save this key or value in \"%s\" format",
@@ -246,6 +249,16 @@ void pushFrame(lua_State *L, Session *s, const Walk *w) {
   linkFrame(s, s->frameCount++);
 }
 
+/* The item of a saved key; a number key's value goes in *number, which
+   the item points to. A string key's length was checked when it was saved
+   (a table's table-end item repeats the key its table-begin item had). */
+ItemValue keyItem(const KeyRef &ref, lua_Number *number) {
+  if (ref.group == KEY_STRING)
+    return {ITEM_STRING, const_cast<char *>(ref.text), static_cast<int32_t>(ref.length)};
+  *number = ref.number;
+  return {ITEM_NUMBER, number, static_cast<int32_t>(sizeof *number)};
+}
+
 /* Makes tables[depth] the current table. */
 void enterTable(lua_State *L, const Walk *w, size_t depth) {
   lua_rawgeti(L, w->tables, static_cast<int>(depth));
@@ -276,11 +289,8 @@ void endTable(lua_State *L, Session *s, const Walk *w) {
   if (s->frameCount == 0)
     return;
   enterTable(L, w, s->frameCount);
-  const KeyRef &ref = s->keys[s->frames[s->frameCount - 1].next - 1];
-  ItemValue key = {ITEM_STRING, const_cast<char *>(ref.text), static_cast<int32_t>(ref.length)};
-  lua_Number number = ref.number;
-  if (ref.group != KEY_STRING)
-    key = {ITEM_NUMBER, &number, static_cast<int32_t>(sizeof number)};
+  lua_Number number;
+  const ItemValue key = keyItem(s->keys[s->frames[s->frameCount - 1].next - 1], &number);
   const ItemValue value = {ITEM_TABLE, nullptr, 0};
   putItem(L, s, w, &key, &value);
 }
@@ -364,12 +374,10 @@ void saveRoot(lua_State *L, Session *s, int table) {
       lua_pop(L, 2);
       continue;
     }
-    ItemValue key = {ITEM_STRING, const_cast<char *>(ref.text), static_cast<int32_t>(ref.length)};
-    lua_Number number = ref.number;
-    if (ref.group != KEY_STRING)
-      key = {ITEM_NUMBER, &number, static_cast<int32_t>(sizeof number)};
-    else if (ref.length > INT32_MAX)
+    if (ref.group == KEY_STRING && ref.length > INT32_MAX)
       failAt(L, s, &w, 0, "key too long (under 2 GiB)");
+    lua_Number number;
+    const ItemValue key = keyItem(ref, &number);
     saveValue(L, s, &w, lua_gettop(L), &key);
     lua_settop(L, w.current);
   }
