@@ -25,7 +25,6 @@ namespace encodings {
 
 namespace {
 
-const char *const MAP_TAG = "encodingmap";
 /* Maps that no parser uses, kept at most. */
 const int MAX_IDLE_MAPS = 16;
 const size_t MAX_IDLE_BYTES = 4 << 20;
@@ -152,7 +151,7 @@ KnownName *findName(const char *key) {
 
 /* Remembers a name (when memory allows: else it is built again next time). */
 void rememberName(const char *key, CharMap *map) {
-  auto *n = static_cast<KnownName *>(host::AllocMem(sizeof(KnownName), 0, MAP_TAG));
+  auto *n = static_cast<KnownName *>(host::AllocMem(sizeof(KnownName), 0, MAP_MEMORY_TAG));
   if (!n)
     return;
   strcpy(n->name, key);
@@ -188,7 +187,7 @@ CharMap *acquireMap(const char *name, BuildResult *result) {
   if (KnownName *known = findName(key)) {
     m = known->map;
   } else {
-    m = static_cast<CharMap *>(host::AllocMem(sizeof(CharMap), 1, MAP_TAG));
+    m = static_cast<CharMap *>(host::AllocMem(sizeof(CharMap), 1, MAP_MEMORY_TAG));
     if (!m) {
       *result = BUILD_OUT_OF_MEMORY;
       return nullptr;

@@ -16,6 +16,10 @@ namespace encodings {
    zeros, so an invalid inner byte leads to invalid last bytes. */
 typedef uint16_t Page[256];
 
+/* The AllocMem tag of all that the maps hold: maps, pages and the names
+   that iconv knows. */
+const char *const MAP_MEMORY_TAG = "encodingmap";
+
 enum BuildResult {
   BUILD_OK,      /* the map is filled */
   BUILD_UNKNOWN, /* iconv does not know the name */

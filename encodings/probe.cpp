@@ -22,7 +22,6 @@ namespace encodings {
 
 namespace {
 
-const char *const PAGE_TAG = "encodingmap";
 /* What iconv converts to: one code point in 4 bytes, least significant
    first, no byte-order mark; read back byte by byte (codePointAt), so that
    the maps come out the same on either byte order. */
@@ -114,7 +113,7 @@ bool newPage(Builder *b, size_t *number) {
     return fail(b, BUILD_REFUSED);
   if (m->pageCount == m->pageCapacity) {
     size_t capacity = m->pageCapacity ? m->pageCapacity * 2 : 16;
-    auto *pages = static_cast<Page *>(host::AllocMem(capacity * sizeof(Page), 0, PAGE_TAG));
+    auto *pages = static_cast<Page *>(host::AllocMem(capacity * sizeof(Page), 0, MAP_MEMORY_TAG));
     if (!pages)
       return fail(b, BUILD_OUT_OF_MEMORY);
     if (m->pages) {

@@ -24,6 +24,8 @@ extern "C" {
 #include <lauxlib.h>
 }
 
+#include "host/service_list.h"
+
 extern "C" {
 
 /* ---- Plugin header ---------------------------------------------------- */
@@ -109,6 +111,10 @@ typedef struct Option {
   double number;
 } Option;
 
+/* The most bytes of a root name (the option "rootnode") that a serializer
+   keeps; it cuts a longer one. */
+#define SERIALIZER_ROOT_NAME_LIMIT 255
+
 /* Tags of InitSerializer. */
 enum {
   SERTAG_SOURCE_ENCODING = 1,
@@ -192,99 +198,27 @@ enum { FIRST_ERROR_ID = 1000 };
 /* A slot of a service sub-table; each slot is cast to its own signature. */
 typedef void (*HostFunction)(void);
 
-/* Positions of the sub-tables in the services table. */
-enum {
-  HOST_CRT_SERVICES = 2,
-  HOST_RUNTIME_SERVICES = 3,
-  HOST_SCRIPT_SERVICES = 10,
-  HOST_CODEC_SERVICES = 15,
-  HOST_UNICODE_SERVICES = 16,
-  HOST_SERVICES_SLOTS = 17
-};
+/* The sub-tables' positions (HOST_*_SERVICES, with HOST_SERVICES_SLOTS
+   positions in all) and their slot numbers, from host/service_list.h. */
+#define HOST_TABLE_POSITION(position, number, slotsId, slots, rows, name) position = number,
+enum { HOST_SERVICE_TABLES(HOST_TABLE_POSITION) HOST_SERVICES_SLOTS = 17 };
+#undef HOST_TABLE_POSITION
 
 /* The table itself: pointer-sized slots, each null or a sub-table. */
 typedef struct HostServices {
   const HostFunction *slot[HOST_SERVICES_SLOTS];
 } HostServices;
 
-/* scriptServices slots. */
-enum {
-  SCRIPT_LUA_SETTOP = 1,
-  SCRIPT_LUA_PUSHVALUE = 2,
-  SCRIPT_LUA_ISNUMBER = 7,
-  SCRIPT_LUA_TYPE = 10,
-  SCRIPT_LUA_TONUMBER = 14,
-  SCRIPT_LUA_TOSTRING = 15,
-  SCRIPT_LUA_PUSHNIL = 20,
-  SCRIPT_LUA_PUSHNUMBER = 21,
-  SCRIPT_LUA_PUSHLSTRING = 22,
-  SCRIPT_LUA_PUSHSTRING = 23,
-  SCRIPT_LUA_GETTABLE = 26,
-  SCRIPT_LUA_RAWGETI = 28,
-  SCRIPT_LUA_NEWTABLE = 29,
-  SCRIPT_LUA_SETTABLE = 31,
-  SCRIPT_LUA_RAWSETI = 33,
-  SCRIPT_LUA_PCALL = 35,
-  SCRIPT_LUA_NEXT = 36,
-  SCRIPT_LUA_NEWUSERDATA = 41,
-  SCRIPT_LUA_SETMETATABLE = 42,
-  SCRIPT_RAISE_ERROR = 44,
-  SCRIPT_LUAL_CHECKLSTRING = 45,
-  SCRIPT_LUAL_OPTLSTRING = 46,
-  SCRIPT_LUAL_OPTNUMBER = 48,
-  SCRIPT_LUAL_CHECKTYPE = 53,
-  SCRIPT_LUAL_REF = 54,
-  SCRIPT_LUAL_UNREF = 55,
-  SCRIPT_LUAL_NEWMETATABLE = 58,
-  SCRIPT_LUAL_CHECKUDATA = 59,
-  SCRIPT_LUAL_BUFFINIT = 60,
-  SCRIPT_LUAL_ADDLSTRING = 62,
-  SCRIPT_LUAL_PUSHRESULT = 65,
-  SCRIPT_LUAL_FINDSTRING = 66,
-  SCRIPT_LUA_CHECKSTACK = 67,
-  SCRIPT_SERVICES_SLOTS = 68
-};
-
-/* runtimeServices slots. */
-enum {
-  RUNTIME_REGISTER_ERROR = 1,
-  RUNTIME_SET_ERROR_ARGUMENT = 2,
-  RUNTIME_ALLOC_MEM = 11,
-  RUNTIME_FREE_MEM = 12,
-  RUNTIME_CONVERT_STRING = 41,
-  RUNTIME_FREE_CONVERTED_STRING = 42,
-  RUNTIME_QUERY_HOST_INFO = 49,
-  RUNTIME_SERVICES_SLOTS = 50
-};
-
-/* crtServices slots. */
-enum {
-  CRT_MALLOC = 0,
-  CRT_REALLOC = 2,
-  CRT_FREE = 3,
-  CRT_VSNPRINTF = 16,
-  CRT_VSSCANF = 19,
-  CRT_STRTOL = 21,
-  CRT_STRICMP = 23,
-  CRT_NUMBER_TO_STRING = 58,
-  CRT_SERVICES_SLOTS = 59
-};
-
-/* codecServices slots. */
-enum {
-  CODEC_BASE64_ENCODE = 0,
-  CODEC_BASE64_DECODE = 1,
-  CODEC_SERVICES_SLOTS = 2
-};
-
-/* unicodeServices slots. */
-enum {
-  UNICODE_MAP_CHAR = 3,
-  UNICODE_IS_VALID_UTF8 = 16,
-  UNICODE_DECODE_UTF8_CHAR = 19,
-  UNICODE_ENCODE_UTF8_CHAR = 20,
-  UNICODE_SERVICES_SLOTS = 21
-};
+#define HOST_SLOT_NUMBER(C, id, slot, name, Type, R, params) id = slot,
+#define HOST_SLOT_FITS(slots, id, slot, name, Type, R, params)                                     \
+  static_assert(id < slots, #id " lies beyond its sub-table");
+#define HOST_TABLE_SLOTS(position, number, slotsId, slots, rows, name)                             \
+  enum { rows(HOST_SLOT_NUMBER, ) slotsId = slots };                                               \
+  rows(HOST_SLOT_FITS, slotsId)
+HOST_SERVICE_TABLES(HOST_TABLE_SLOTS)
+#undef HOST_TABLE_SLOTS
+#undef HOST_SLOT_FITS
+#undef HOST_SLOT_NUMBER
 
 /* Tag of ConvertString: the source length in bytes. */
 #define CONVERT_TAG_SOURCE_LENGTH 1u
@@ -308,40 +242,17 @@ enum {
    that ran the callback, whatever else failed in between. The host keeps
    no error value of its own. */
 
-/* Signatures of the service slots whose contract is not the Lua API's. */
-typedef const char *(*LuaToStringFunc)(lua_State *L, int index);
-typedef void (*LuaNewTableFunc)(lua_State *L);
-typedef void (*RaiseErrorFunc)(lua_State *L, int id);
-typedef void *(*CheckUdataFunc)(lua_State *L, int index, const char *name);
-typedef int (*FindStringFunc)(const char *name, const char *const list[]);
-
-typedef int (*RegisterErrorFunc)(const char *message);
-typedef void (*SetErrorArgumentFunc)(const char *text);
-typedef void *(*AllocMemFunc)(size_t size, int clear, const char *tag);
-typedef void (*FreeMemFunc)(void *block);
-typedef char *(*ConvertStringFunc)(const char *text, int fromEncoding, int toEncoding,
-                                   const TagItem *tags);
-typedef void (*FreeConvertedStringFunc)(char *text);
-typedef void (*QueryHostInfoFunc)(const TagItem *tags);
-
-typedef void *(*MallocFunc)(size_t size);
-typedef void *(*ReallocFunc)(void *block, size_t size);
-typedef void (*FreeFunc)(void *block);
-typedef int (*VsnprintfFunc)(char *buffer, size_t size, const char *format, va_list args);
-typedef int (*VsscanfFunc)(const char *text, const char *format, va_list args);
-typedef long (*StrtolFunc)(const char *text, char **end, int base);
-typedef int (*StricmpFunc)(const char *a, const char *b);
-typedef void (*NumberToStringFunc)(char buffer[NUMBER_TEXT_SIZE], double value);
-
-typedef int (*Base64EncodeFunc)(const void *source, int32_t length, char *destination,
-                                int32_t *outLength, const TagItem *tags);
-typedef int (*Base64DecodeFunc)(const char *source, int32_t length, void *destination,
-                                int32_t *inOutLength, const TagItem *tags);
-
-typedef uint32_t (*MapCharFunc)(uint32_t codePoint);
-typedef int (*IsValidUTF8Func)(const char *text);
-typedef uint32_t (*DecodeUTF8CharFunc)(const char *text, int32_t *bytePosition);
-typedef int32_t (*EncodeUTF8CharFunc)(char *buffer, uint32_t codePoint);
+/* The type of each slot: Type##Func for each row of host/service_list.h
+   (LuaToStringFunc, AllocMemFunc, MallocFunc...). Where a contract is not
+   the Lua API's or the C library's: lua_tostring takes the state and the
+   index only; luaL_checkudata gives null (no error) when the metatable
+   differs; luaL_findstring gives the index of the name in the null-ended
+   list, or -1; RaiseError is described above. */
+#define HOST_SLOT_TYPE(C, id, slot, name, Type, R, params) typedef R(*Type##Func) params;
+#define HOST_TABLE_TYPES(position, number, slotsId, slots, rows, name) rows(HOST_SLOT_TYPE, )
+HOST_SERVICE_TABLES(HOST_TABLE_TYPES)
+#undef HOST_TABLE_TYPES
+#undef HOST_SLOT_TYPE
 
 } /* extern "C" */
 

@@ -2,22 +2,20 @@
 
 namespace host {
 
-const HostFunction *scriptTable;
-const HostFunction *runtimeTable;
-const HostFunction *crtTable;
-const HostFunction *codecTable;
-const HostFunction *unicodeTable;
+#define HOST_TABLE_POINTER(position, number, slotsId, slots, rows, name)                           \
+  const HostFunction *name##Table;
+HOST_SERVICE_TABLES(HOST_TABLE_POINTER)
+#undef HOST_TABLE_POINTER
 
 static XML_Memory_Handling_Suite expatSuite;
 
 void bind(const HostServices *table) {
   if (!table)
     return;
-  scriptTable = table->slot[HOST_SCRIPT_SERVICES];
-  runtimeTable = table->slot[HOST_RUNTIME_SERVICES];
-  crtTable = table->slot[HOST_CRT_SERVICES];
-  codecTable = table->slot[HOST_CODEC_SERVICES];
-  unicodeTable = table->slot[HOST_UNICODE_SERVICES];
+#define HOST_TABLE_BIND(position, number, slotsId, slots, rows, name)                              \
+  name##Table = table->slot[position];
+  HOST_SERVICE_TABLES(HOST_TABLE_BIND)
+#undef HOST_TABLE_BIND
   expatSuite.malloc_fcn = slot<MallocFunc>(crtTable, CRT_MALLOC);
   expatSuite.realloc_fcn = slot<ReallocFunc>(crtTable, CRT_REALLOC);
   expatSuite.free_fcn = slot<FreeFunc>(crtTable, CRT_FREE);
@@ -30,7 +28,7 @@ const XML_Memory_Handling_Suite *expatMemory() {
 int snprintf(char *buffer, size_t size, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  int n = slot<VsnprintfFunc>(crtTable, CRT_VSNPRINTF)(buffer, size, format, args);
+  int n = vsnprintf(buffer, size, format, args);
   va_end(args);
   return n;
 }
@@ -38,7 +36,7 @@ int snprintf(char *buffer, size_t size, const char *format, ...) {
 int sscanf(const char *text, const char *format, ...) {
   va_list args;
   va_start(args, format);
-  int n = slot<VsscanfFunc>(crtTable, CRT_VSSCANF)(text, format, args);
+  int n = vsscanf(text, format, args);
   va_end(args);
   return n;
 }

@@ -17,7 +17,6 @@
  */
 #include "parser/feed.h"
 
-#include <limits.h>
 #include <string.h>
 
 #include "host/services.h"
@@ -31,20 +30,15 @@ const char *const PENDING_TAG = "parsertext";
 /* The bytes handed to Expat that it holds unparsed: the token still open
    at their end (0 when Expat tells no position). */
 uint64_t heldBytes(const ParserRecord *record) {
-  int64_t at = expatByteIndex(record->expatParser);
-  return at >= 0 && at <= record->bytesFed ? static_cast<uint64_t>(record->bytesFed - at) : 0;
+  return static_cast<uint64_t>(expatHeldBytes(record->expatParser, record->bytesFed));
 }
 
 /* The size of the next piece of a text of length bytes: at least as long
    as the open token, so that the pieces double while it stays open. */
 size_t nextPiece(const ParserRecord *record, size_t length) {
-  uint64_t piece = heldBytes(record);
-  if (piece < static_cast<uint64_t>(record->pieceSize))
-    piece = static_cast<uint64_t>(record->pieceSize);
-  /* Expat's buffer holds the tail and the piece within an int. */
-  if (piece > INT_MAX / 2)
-    piece = INT_MAX / 2;
-  return length < piece ? length : static_cast<size_t>(piece);
+  size_t piece = static_cast<size_t>(
+      expatNextPiece(record->expatParser, record->bytesFed, record->pieceSize));
+  return length < piece ? length : piece;
 }
 
 /* Feeds a text in pieces (XML_Parse takes an int length). With merging

@@ -64,4 +64,24 @@ static inline const char *expatInputContext(XML_Parser parser, int64_t *offset, 
 
 #endif
 
+/* Of the fed bytes handed to Expat so far, those it holds unparsed: the
+   token still open at their end (0 when Expat tells no position). */
+static inline int64_t expatHeldBytes(XML_Parser parser, int64_t fed) {
+  int64_t at = expatByteIndex(parser);
+  return at >= 0 && at <= fed ? fed - at : 0;
+}
+
+/* How many bytes to hand Expat next, at the most. Expat (2.5) scans a token
+   still open at the end of what it was given again from its start with
+   every later piece; a piece at least as long as that open token keeps the
+   work per byte bounded however long the token grows (the pieces double
+   while it stays open). Never less than least, and no more than Expat's
+   buffer holds with the open token within an int. */
+static inline int32_t expatNextPiece(XML_Parser parser, int64_t fed, int32_t least) {
+  int64_t piece = expatHeldBytes(parser, fed);
+  if (piece < least)
+    piece = least;
+  return piece < INT32_MAX / 2 ? (int32_t)piece : INT32_MAX / 2;
+}
+
 #endif

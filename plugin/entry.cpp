@@ -16,11 +16,27 @@ void ClosePlugin(void);
 uint32_t GetExtensions(uint32_t query);
 }
 
+/* The plugin's version, revision and date, as the information record and
+   the version string give them. */
+#define PLUGIN_VERSION 2
+#define PLUGIN_REVISION 1
+#define PLUGIN_DATE "06.06.26"
+#define PLUGIN_TEXT(number) #number
+#define PLUGIN_NUMBER_TEXT(number) PLUGIN_TEXT(number)
+
 /* The platform's version string: constant data that no code reads. */
 __attribute__((used)) static const char versionString[] =
-    "$VER: xml.vlp 2.1 (06.06.26) [ppc-morphos]";
+    "$VER: xml.vlp " PLUGIN_NUMBER_TEXT(PLUGIN_VERSION) "." PLUGIN_NUMBER_TEXT(PLUGIN_REVISION)
+    " (" PLUGIN_DATE ") [ppc-morphos]";
 
 namespace {
+
+/* What the host learns from the information record and GetExtensions. The
+   host defines what the capability bits and the extension query mean; this
+   plugin sets capability bits 1, 17 and 19 and answers one query. */
+const uint32_t CAPABILITIES = (1u << 1) | (1u << 17) | (1u << 19);
+const uint32_t EXTENSIONS_QUERY = 2;
+const uint32_t EXTENSIONS_ANSWER = 5;
 
 struct EntryRecord {
   const char *name;
@@ -46,9 +62,9 @@ void *resolveEntry(const char *name) {
 }
 
 const PluginInfo pluginInformation = {
-    0xA0002u,                            /* capabilities */
-    2,                                   /* version */
-    1,                                   /* revision */
+    CAPABILITIES,                        /* capabilities */
+    PLUGIN_VERSION,                      /* version */
+    PLUGIN_REVISION,                     /* revision */
     10,                                  /* hostVersion */
     0,                                   /* hostRevision */
     "XML",                               /* name */
@@ -57,7 +73,7 @@ const PluginInfo pluginInformation = {
     "Parse XML documents with Velloran", /* description */
     "Copyright (c) 2026 the xml.vlp developers; built on Expat",
     "https://velloran.invalid/plugins/xml", /* url */
-    "06.06.26",                             /* date */
+    PLUGIN_DATE,                            /* date */
     nullptr,                                /* extraText */
     "xml.guide",                            /* helpFile */
 };
@@ -68,7 +84,7 @@ extern "C" {
 
 __attribute__((visibility("default"))) extern const PluginHeaderRecord PluginHeader;
 const PluginHeaderRecord PluginHeader = {
-    {'V', 'E', 'L', 'L', 'O', 'R', 'A', 'N'},
+    {'V', 'E', 'L', 'L', 'O', 'R', 'A', 'N'}, /* PLUGIN_MAGIC without its terminator */
     {0, 0, 0, PLUGIN_HEADER_VERSION},
     resolveEntry,
 };
@@ -87,7 +103,7 @@ void ClosePlugin(void) {
 }
 
 uint32_t GetExtensions(uint32_t query) {
-  return query == 2 ? 5 : 0;
+  return query == EXTENSIONS_QUERY ? EXTENSIONS_ANSWER : 0;
 }
 
 } /* extern "C" */

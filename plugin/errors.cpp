@@ -5,14 +5,9 @@
 int errorIds[ERROR_MESSAGE_COUNT];
 
 const char *const errorMessages[ERROR_MESSAGE_COUNT] = {
-    "XML_ParserCreate failed!",
-    "Invalid key \"%s\" in callback table!",
-    "Expat parser expected!",
-    "Parser is closed!",
-    "Invalid parser state!",
-    "Error closing parser: %s!",
-    "XML callback \"%s\" is not a function!",
-    "Generic XML error!",
+#define ERROR_TEXT(id, message) message,
+    PLUGIN_ERROR_MESSAGES(ERROR_TEXT)
+#undef ERROR_TEXT
 };
 
 void registerErrors() {

@@ -6,15 +6,21 @@
 #ifndef VELLORAN_PLUGIN_ERRORS_H
 #define VELLORAN_PLUGIN_ERRORS_H
 
+/* X(id, message) for each message, in the order of registration. */
+#define PLUGIN_ERROR_MESSAGES(X)                                                                   \
+  X(ERR_PARSER_CREATE, "XML_ParserCreate failed!")                                                 \
+  X(ERR_INVALID_KEY, "Invalid key \"%s\" in callback table!")                                      \
+  X(ERR_PARSER_EXPECTED, "Expat parser expected!")                                                 \
+  X(ERR_PARSER_CLOSED, "Parser is closed!")                                                        \
+  X(ERR_INVALID_STATE, "Invalid parser state!")                                                    \
+  X(ERR_CLOSING, "Error closing parser: %s!") /* registered only: nothing returns it */            \
+  X(ERR_NOT_A_FUNCTION, "XML callback \"%s\" is not a function!")                                  \
+  X(ERR_GENERIC, "Generic XML error!")
+
 enum ErrorMessage {
-  ERR_PARSER_CREATE,      /* "XML_ParserCreate failed!" */
-  ERR_INVALID_KEY,        /* "Invalid key \"%s\" in callback table!" */
-  ERR_PARSER_EXPECTED,    /* "Expat parser expected!" */
-  ERR_PARSER_CLOSED,      /* "Parser is closed!" */
-  ERR_INVALID_STATE,      /* "Invalid parser state!" */
-  ERR_CLOSING,            /* "Error closing parser: %s!" (registered only) */
-  ERR_NOT_A_FUNCTION,     /* "XML callback \"%s\" is not a function!" */
-  ERR_GENERIC,            /* "Generic XML error!" */
+#define ERROR_ID(id, message) id,
+  PLUGIN_ERROR_MESSAGES(ERROR_ID)
+#undef ERROR_ID
   ERROR_MESSAGE_COUNT
 };
 

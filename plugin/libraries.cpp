@@ -4,53 +4,22 @@
 
 #include "parser/commands.h"
 
-enum { LIBRARY_XML, LIBRARY_PARSER, LIBRARY_COUNT };
-
 static int currentLibrary;
 
-static const char *const baseNames[LIBRARY_COUNT] = {"xml", "parser:"};
+/* Each library's tables come from its rows in plugin/commands.h: the
+   command table ends with a record of nulls; the help table has one record
+   per command and no end record of its own. */
+#define COMMAND_RECORD(name, function, help) {name, parser::function},
+#define HELP_RECORD(name, function, help) {help, 0},
 
-static const CommandRecord xmlCommands[] = {
-    {"CreateParser", parser::CreateParser},
-    {nullptr, nullptr},
-};
+static const CommandRecord xmlCommands[] = {XML_COMMANDS(COMMAND_RECORD){nullptr, nullptr}};
+static const HelpRecord xmlHelp[] = {XML_COMMANDS(HELP_RECORD)};
 
-static const HelpRecord xmlHelp[] = {
-    {"p=xml.CreateParser(t[,sep$,merge]) -- create new parser", 0},
-};
+static const CommandRecord parserCommands[] = {PARSER_COMMANDS(COMMAND_RECORD){nullptr, nullptr}};
+static const HelpRecord parserHelp[] = {PARSER_COMMANDS(HELP_RECORD)};
 
-static const CommandRecord parserCommands[] = {
-    {"Free", parser::Free},
-    {"Parse", parser::Parse},
-    {"GetPosition", parser::GetPosition},
-    {"SetEncoding", parser::SetEncoding},
-    {"GetCallbacks", parser::GetCallbacks},
-    {"GetBase", parser::GetBase},
-    {"SetBase", parser::SetBase},
-    {"Stop", parser::Stop},
-    {"GetError", parser::GetError},
-    {"SetParamEntityParsing", parser::SetParamEntityParsing},
-    {"UseForeignDTD", parser::UseForeignDTD},
-    {"GetInputContext", parser::GetInputContext},
-    {"__gc", parser::Collect},
-    {nullptr, nullptr},
-};
-
-static const HelpRecord parserHelp[] = {
-    {"parser:Free() -- free parser", 0},
-    {"ok=parser:Parse(s$) -- parse XML code", 0},
-    {"line,col,pos=parser:GetPosition() -- get current parsing position", 0},
-    {"parser:SetEncoding(e$) -- set parser encoding", 0},
-    {"cb=parser:GetCallbacks() -- get parser callbacks", 0},
-    {"s$=parser:GetBase() -- get base for relative URIs", 0},
-    {"parser:SetBase(s$) -- set base for relative URIs", 0},
-    {"ok=parser:Stop() -- stop the parser", 0},
-    {"s$,line,col,pos=parser:GetError() -- get extended error information (V2.0)", 0},
-    {"ok=parser:SetParamEntityParsing(mode) -- set parameter entity parsing", 0},
-    {"parser:UseForeignDTD([flag]) -- use a DTD for documents without one", 0},
-    {"s$=parser:GetInputContext() -- get the document text of the current event", 0},
-    {nullptr, 0},
-};
+#undef COMMAND_RECORD
+#undef HELP_RECORD
 
 /* Expat's content-model enumerations, for the "elementdecl" callback, and
    its parameter-entity parsing modes, for SetParamEntityParsing. */
@@ -69,8 +38,20 @@ static const ConstantRecord xmlConstants[] = {
 // clang-format on
 #undef EXPAT_CONSTANT
 
-static const CommandRecord *const commandTables[LIBRARY_COUNT] = {xmlCommands, parserCommands};
-static const HelpRecord *const helpTables[LIBRARY_COUNT] = {xmlHelp, parserHelp};
+/* What the host gets for each library, by index. */
+struct Library {
+  const char *baseName;
+  const CommandRecord *commands;
+  const HelpRecord *help;
+  const ConstantRecord *constants;
+};
+
+static const Library libraries[] = {
+    {"xml", xmlCommands, xmlHelp, xmlConstants},
+    {"parser:", parserCommands, parserHelp, nullptr},
+};
+
+enum { LIBRARY_COUNT = sizeof libraries / sizeof libraries[0] };
 
 static bool knownLibrary() {
   return currentLibrary >= 0 && currentLibrary < LIBRARY_COUNT;
@@ -88,19 +69,19 @@ void SetCurrentLibrary(int index) {
 
 const char *GetBaseTable(void) {
   /* Only libraries 0 and 1 have a base name; any other index gets none. */
-  return knownLibrary() ? baseNames[currentLibrary] : nullptr;
+  return knownLibrary() ? libraries[currentLibrary].baseName : nullptr;
 }
 
 const CommandRecord *GetCommands(void) {
-  return knownLibrary() ? commandTables[currentLibrary] : nullptr;
+  return knownLibrary() ? libraries[currentLibrary].commands : nullptr;
 }
 
 const HelpRecord *GetHelpStrings(void) {
-  return knownLibrary() ? helpTables[currentLibrary] : nullptr;
+  return knownLibrary() ? libraries[currentLibrary].help : nullptr;
 }
 
 const ConstantRecord *GetConstants(void) {
-  return currentLibrary == LIBRARY_XML ? xmlConstants : nullptr;
+  return knownLibrary() ? libraries[currentLibrary].constants : nullptr;
 }
 
 int InitLibrary(lua_State *) {

@@ -16,7 +16,7 @@
 
 #define SERIALIZER_READ_SIZE 16384          /* least read piece */
 #define SERIALIZER_TAG_SIZE 256             /* tag buffers of the item writer */
-#define ROOT_NAME_SIZE 256                  /* root name with its terminating zero */
+#define ROOT_NAME_SIZE (SERIALIZER_ROOT_NAME_LIMIT + 1) /* root name with its terminating zero */
 #define ROOT_LINE_SIZE (ROOT_NAME_SIZE + 8) /* "</" name ">" and a zero */
 #define BASE64_LINE 80                      /* base64 characters per line */
 #define REASON_SIZE 256                     /* why reading failed, with its terminator */

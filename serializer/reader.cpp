@@ -97,18 +97,10 @@ bool handOverText(SerializerContext *context, ItemValue *value, char *text, int3
   return true;
 }
 
-/* Size of the next piece to read. Expat (2.5) scans a token that is still
-   open at the end of a piece again from its start with every later piece;
-   a piece at least as long as that open tail keeps the work per byte
-   bounded however long a token grows (the pieces then double while the
-   token stays open). Ordinary input keeps pieces of SERIALIZER_READ_SIZE. */
+/* Size of the next piece to read: ordinary input keeps pieces of
+   SERIALIZER_READ_SIZE, a long open token makes them grow. */
 static int32_t pieceSize(const ReaderState *read) {
-  int64_t at = expatByteIndex(read->parser);
-  int64_t tail = at >= 0 && at <= read->bytesRead ? read->bytesRead - at : 0;
-  if (tail <= SERIALIZER_READ_SIZE)
-    return SERIALIZER_READ_SIZE;
-  /* Expat's buffer holds the tail and the piece within an int. */
-  return tail < INT32_MAX / 2 ? static_cast<int32_t>(tail) : INT32_MAX / 2;
+  return expatNextPiece(read->parser, read->bytesRead, SERIALIZER_READ_SIZE);
 }
 
 /* Fills size bytes from readFunc, fewer when the input ends (*ended set);

@@ -1,7 +1,7 @@
 /*
  * The host's own service functions, one group per sub-table of the services
- * table. table.cpp places them in their slots; nothing else should need
- * them except tests that call a service directly.
+ * table. host_services.cpp places them in their slots; nothing else should
+ * need them except tests that call a service directly.
  */
 #ifndef VELLORAN_SLOTS_H
 #define VELLORAN_SLOTS_H

@@ -17,7 +17,7 @@
 namespace velloran {
 
 /* The serializer keeps a root name of at most this many bytes. */
-enum { ROOT_NAME_LIMIT = 255 };
+enum { ROOT_NAME_LIMIT = SERIALIZER_ROOT_NAME_LIMIT };
 
 /* Indexed by the FORMAT_ values. */
 extern const char *const tableFormatNames[];
