@@ -112,17 +112,22 @@ class Recorder:
         # The child is made from the parser that met the reference (as the
         # plugin does): Expat reads a parameter entity met inside an entity
         # value as that value only when the child comes from that parser.
-        child = parser.ExternalEntityParserCreate(context)
+        try:
+            return self.parse_child(parser.ExternalEntityParserCreate(context), path, data)
+        except ValueError:
+            # (see reference: an entity in a multi-byte encoding)
+            return self.parse_child(parser.ExternalEntityParserCreate(context, "UTF-8"),
+                                    path, as_utf8(data))
+
+    def parse_child(self, child, path, data):
         self.attach(child)
         child.SetBase(os.path.dirname(path))
         try:
             return child.Parse(data, True)
-        except ValueError:
-            # (see reference: an entity in a multi-byte encoding)
-            child = parser.ExternalEntityParserCreate(context, "UTF-8")
-            self.attach(child)
-            child.SetBase(os.path.dirname(path))
-            return child.Parse(as_utf8(data), True)
+        finally:
+            # The child's handler refers back to the child: dropping it frees
+            # the child now, before its parent, as newer Expats require.
+            child.ExternalEntityRefHandler = None
 
 
 def as_utf8(data):
