@@ -7,7 +7,7 @@
 
 #include <expat.h>
 
-#include "events/handlers.h"
+#include "events/keys.h"
 #include "host/abi.h"
 
 #define PARSER_METATABLE "xml.vlp.parser"
