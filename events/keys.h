@@ -1,7 +1,7 @@
 /*
  * The callback keys: one row each, in their fixed order. The enum
  * CallbackKey, the names in callbackKeys and the registration of the
- * Expat handlers (events/registration.cpp) are all made from this list:
+ * Expat handlers (events/keys.cpp) are all made from this list:
  *
  *   X(ID, "name", Expat setter, (its handlers), partner ID)
  *

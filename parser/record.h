@@ -20,8 +20,6 @@ enum ParserState {
   PSTATE_FINISHED = 2     /* the final chunk has been parsed */
 };
 
-struct ScriptEvent;
-
 /* Merged character data, collected in host memory until delivered. */
 struct CollectedText {
   char *data;
@@ -34,10 +32,9 @@ struct CollectedText {
    entity): set when the step begins and put back as it was when it ends
    (see beginStep). */
 struct StepContext {
-  lua_State *scriptState;         /* state of the Parse call in progress */
-  struct ParserRecord *stepRecord; /* the object whose step runs */
-  CollectedText *text;            /* lives in the step's frame */
-  uint32_t keys;                  /* keys whose strings the step pushed (pushCallbackKeys) */
+  lua_State *scriptState; /* state of the Parse call in progress */
+  CollectedText *text;    /* lives in the step's frame */
+  uint32_t keys;          /* keys whose strings the step pushed (pushCallbackKeys) */
 };
 
 struct ParserRecord {
