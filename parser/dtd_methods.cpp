@@ -5,6 +5,7 @@
  */
 #include "host/services.h"
 #include "parser/commands.h"
+#include "parser/positions.h"
 #include "parser/record.h"
 #include "plugin/errors.h"
 
@@ -64,8 +65,8 @@ int GetInputContext(lua_State *L) {
     return error;
   int offset = 0, size = 0;
   const char *buffer =
-      record->running ? XML_GetInputContext(record->expatParser, &offset, &size) : nullptr;
-  int count = XML_GetCurrentByteCount(record->expatParser);
+      record->running ? expatInputContext(record->expatParser, &offset, &size) : nullptr;
+  int count = expatByteCount(record->expatParser);
   if (!buffer || offset < 0 || count < 0 || offset > size || count > size - offset) {
     host::lua_pushnil(L);
     return 1;

@@ -44,4 +44,18 @@ static inline int64_t expatByteIndex(XML_Parser parser) {
 
 #endif
 
+/* The current event's bytes: their count, and Expat's input buffer with
+   where they begin in it and its size (null when there is none). Both fit
+   an int (Expat's buffer is one), so the forms that Expat 2.9 deprecates
+   serve on every Expat. */
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+static inline int expatByteCount(XML_Parser parser) {
+  return XML_GetCurrentByteCount(parser);
+}
+static inline const char *expatInputContext(XML_Parser parser, int *offset, int *size) {
+  return XML_GetInputContext(parser, offset, size);
+}
+#pragma GCC diagnostic pop
+
 #endif

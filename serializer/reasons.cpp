@@ -63,7 +63,7 @@ const char *shownName(const char *name, char buffer[SHOWN_NAME_SIZE]) {
    a processing instruction, an end tag or text). */
 static bool stoppedAtStartTag(XML_Parser parser) {
   int offset = 0, size = 0;
-  const char *input = XML_GetInputContext(parser, &offset, &size);
+  const char *input = expatInputContext(parser, &offset, &size);
   if (!input || offset < 0 || offset + 1 >= size || input[offset] != '<')
     return false;
   char next = input[offset + 1];

@@ -4,6 +4,7 @@
 
 #include <expat.h>
 
+#include "parser/positions.h"
 #include "tests/lua_test.h"
 #include "velloran/services.h"
 
@@ -44,7 +45,7 @@ extern "C" XML_Status XML_Parse(XML_Parser parser, const char *s, int len, int i
   using ParseFunc = XML_Status (*)(XML_Parser, const char *, int, int);
   static ParseFunc expatParse = reinterpret_cast<ParseFunc>(dlsym(RTLD_NEXT, "XML_Parse"));
   int offset = 0, size = 0;
-  if (XML_GetInputContext(parser, &offset, &size))
+  if (expatInputContext(parser, &offset, &size))
     scannedBytes += static_cast<uint64_t>(size - offset);
   scannedBytes += static_cast<uint64_t>(len);
   return expatParse(parser, s, len, isFinal);
