@@ -10,7 +10,7 @@
 
 #include <expat.h>
 
-#include "events/handlers.h"
+#include "events/keys.h"
 #include "parser/record.h"
 
 /* ---- document events ---------------------------------------------------- */

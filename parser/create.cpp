@@ -2,7 +2,7 @@
  * xml.CreateParser and the collector hook of parser objects.
  */
 #include "encodings/encodings.h"
-#include "events/handlers.h"
+#include "events/keys.h"
 #include "host/numbers.h"
 #include "host/services.h"
 #include "parser/commands.h"
@@ -67,12 +67,25 @@ int validateKeys(lua_State *L) {
 uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
   uint32_t keys = 0;
   for (int key = 0; key < KEY_COUNT; key++) {
-    if (keys & (1u << key) || !hasCallbackKey(L, callbackKeys[key]))
-      continue;
-    handlerRows[key].install(parser);
-    keys |= 1u << key | 1u << handlerRows[key].partner;
+    if (!(keys & (1u << key)) && hasCallbackKey(L, callbackKeys[key]))
+      keys |= registerKeyHandler(parser, key);
   }
   return keys;
+}
+
+/* The setup that every parser object shares: the callback table on top of
+   the stack (popped) kept by reference, and, once made, its Expat parser
+   with the unknown-encoding handler. */
+void keepCallbacks(lua_State *L, ParserRecord *record) {
+  record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+}
+
+bool attachExpat(ParserRecord *record, XML_Parser parser) {
+  record->expatParser = parser;
+  if (!parser)
+    return false;
+  encodings::installHandler(parser, &record->encodingFault);
+  return true;
 }
 
 } // namespace
@@ -80,16 +93,12 @@ uint32_t registerHandlers(lua_State *L, XML_Parser parser) {
 ParserRecord *openChildRecord(lua_State *L, const ParserRecord *parent) {
   ParserRecord *child = createParserRecord(L);
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, parent->callbackRef);
-  child->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  keepCallbacks(L, child);
   return child;
 }
 
 bool openChildParser(ParserRecord *child, XML_Parser parser, const XML_Char *context) {
-  child->expatParser = XML_ExternalEntityParserCreate(parser, context, nullptr);
-  if (!child->expatParser)
-    return false;
-  encodings::installHandler(child->expatParser, &child->encodingFault);
-  return true;
+  return attachExpat(child, XML_ExternalEntityParserCreate(parser, context, nullptr));
 }
 
 namespace parser {
@@ -109,18 +118,16 @@ int CreateParser(lua_State *L) {
   ParserRecord *record = createParserRecord(L);
   record->mergeCharData = saturateToInt32(merge);
   /* Only the separator's first character counts; none means no namespaces. */
-  record->expatParser =
-      XML_ParserCreate_MM(nullptr, host::expatMemory(), separator[0] ? separator : nullptr);
-  if (!record->expatParser)
+  if (!attachExpat(record, XML_ParserCreate_MM(nullptr, host::expatMemory(),
+                                                separator[0] ? separator : nullptr)))
     return errorIds[ERR_PARSER_CREATE];
 
   host::lua_pushvalue(L, ARG_CALLBACKS);
-  record->callbackRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
+  keepCallbacks(L, record);
   /* The slot for a failed callback's error value (see deferFailedCall). */
   host::lua_pushnumber(L, 0);
   record->errorRef = host::luaL_ref(L, LUA_REGISTRYINDEX);
   XML_SetUserData(record->expatParser, record);
-  encodings::installHandler(record->expatParser, &record->encodingFault);
   setCallbackKeys(record, registerHandlers(L, record->expatParser));
   return 1; /* the object, still on top */
 }

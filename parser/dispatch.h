@@ -18,7 +18,7 @@
 #ifndef VELLORAN_PARSER_DISPATCH_H
 #define VELLORAN_PARSER_DISPATCH_H
 
-#include "events/handlers.h"
+#include "events/keys.h"
 #include "parser/record.h"
 
 /* Stack slots of a parse step: 1 the parser object (self), 2 the text or

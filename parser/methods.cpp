@@ -50,7 +50,7 @@ int parseChunk(lua_State *L, ParserRecord *record, const char *text, size_t leng
   host::lua_rawgeti(L, LUA_REGISTRYINDEX, record->callbackRef);
   pushEventCommand(L);
   CollectedText collected = {nullptr, 0, 0};
-  StepContext saved = beginStep(events, StepContext{L, record, &collected, pushCallbackKeys(L, events)});
+  StepContext saved = beginStep(events, StepContext{L, &collected, pushCallbackKeys(L, events)});
   record->parseState = PSTATE_PARSING;
   record->failed = 0;
 

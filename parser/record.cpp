@@ -27,7 +27,7 @@ ParserRecord *createParserRecord(lua_State *L) {
   record->callbackError = 0;
   record->errorArgument = nullptr;
   record->running = 0;
-  record->step = StepContext{nullptr, nullptr, nullptr, 0};
+  record->step = StepContext{nullptr, nullptr, 0};
   record->keyMask = 0;
   for (uint8_t &slot : record->keySlot)
     slot = 0;

@@ -7,7 +7,7 @@
 
 #include <expat.h>
 
-#include "events/handlers.h"
+#include "events/keys.h"
 #include "host/abi.h"
 
 #define PARSER_METATABLE "xml.vlp.parser"
@@ -19,8 +19,6 @@ enum ParserState {
   PSTATE_PARSING = 1,     /* a parse step has begun */
   PSTATE_FINISHED = 2     /* the final chunk has been parsed */
 };
-
-struct ScriptEvent;
 
 /* Merged character data, collected in host memory until delivered. */
 struct CollectedText {
@@ -34,10 +32,9 @@ struct CollectedText {
    entity): set when the step begins and put back as it was when it ends
    (see beginStep). */
 struct StepContext {
-  lua_State *scriptState;         /* state of the Parse call in progress */
-  struct ParserRecord *stepRecord; /* the object whose step runs */
-  CollectedText *text;            /* lives in the step's frame */
-  uint32_t keys;                  /* keys whose strings the step pushed (pushCallbackKeys) */
+  lua_State *scriptState; /* state of the Parse call in progress */
+  CollectedText *text;    /* lives in the step's frame */
+  uint32_t keys;          /* keys whose strings the step pushed (pushCallbackKeys) */
 };
 
 struct ParserRecord {
